@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test.
+#   scripts/test.sh                 normal build in build/
+#   scripts/test.sh --sanitize asan AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh --sanitize tsan ThreadSanitizer, in build-tsan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/bootstrap.sh
+
+build=build
+extra=()
+case "${1:-}" in
+    "") ;;
+    --sanitize)
+        case "${2:-}" in
+            asan) build=build-asan; extra=(-DGMD_SANITIZE=address,undefined -DGMD_BUILD_BENCHMARKS=OFF) ;;
+            tsan) build=build-tsan; extra=(-DGMD_SANITIZE=thread -DGMD_BUILD_BENCHMARKS=OFF) ;;
+            *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
+        esac ;;
+    *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
+esac
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGMD_WERROR=ON "${extra[@]}"
+cmake --build "$build"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
