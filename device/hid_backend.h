@@ -41,17 +41,18 @@ struct HidReportFilter {
 
 // One open collection. Read and Write return 1 on success, 0 on failure, time-out or cancel.
 class HidConnection {
-public:
+  public:
     virtual ~HidConnection() = default;
     virtual int Read(uint8_t* buffer, size_t length, uint32_t timeoutMs, size_t& bytesRead) = 0;
     virtual int Write(const uint8_t* buffer, size_t length, uint32_t timeoutMs,
                       size_t& bytesWritten) = 0;
-    // Ends one transfer that is waiting (or the next one to wait) at once, like an auto-reset event.
+    // Ends one transfer that is waiting (or the next one to wait) at once, like an auto-reset
+    // event.
     virtual void Cancel() = 0;
 };
 
 class HidBackend {
-public:
+  public:
     virtual ~HidBackend() = default;
     // One path per top-level collection of every present HID node, in a stable order.
     virtual bool Enumerate(std::vector<std::string>& paths) = 0;

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 namespace gmd {
 
 namespace {
+
+constexpr size_t kMaxInputEntries = 0xFFFF;
+constexpr size_t kMaxUsageSlots = size_t{1} << 20;
 
 uint16_t ParseMarkedHex(const std::string& path, const char* marker) {
     const size_t markerLength = 4;
@@ -123,6 +127,22 @@ int CHidDevice::Open(const std::string& path, bool wantRead, bool wantWrite, boo
 
     const std::vector<HidButtonCap> buttons = InputButtonCaps(collection);
     std::vector<HidValueUsage> values = InputValueUsages(collection);
+    // A hostile descriptor could ask for more decoding state than any device needs.
+    std::map<uint16_t, uint32_t> maxUsagesByPage;
+    size_t usageSlots = 0;
+    if (buttons.size() + values.size() <= kMaxInputEntries) {
+        for (const HidButtonCap& cap : buttons) {
+            auto [it, added] = maxUsagesByPage.try_emplace(cap.usagePage, 0);
+            if (added) {
+                it->second = MaxInputUsageListLength(collection, cap.usagePage);
+            }
+            usageSlots += it->second;
+        }
+    }
+    if (buttons.size() + values.size() > kMaxInputEntries || usageSlots > kMaxUsageSlots) {
+        lastError_ = "report descriptor of " + target + " describes too many input usages";
+        return 0;
+    }
 
     HidCaps caps;
     caps.Usage = collection.usage;
@@ -141,7 +161,9 @@ int CHidDevice::Open(const std::string& path, bool wantRead, bool wantWrite, boo
             field.kind == HidReportKind::Output
                 ? (isButton ? caps.NumberOutputButtonCaps : caps.NumberOutputValueCaps)
                 : (isButton ? caps.NumberFeatureButtonCaps : caps.NumberFeatureValueCaps);
-        ++counter;
+        if (counter < 0xFFFF) {
+            ++counter;
+        }
     }
 
     std::vector<HidDataEntry> entries;
@@ -153,7 +175,7 @@ int CHidDevice::Open(const std::string& path, bool wantRead, bool wantWrite, boo
         entry.reportId = cap.reportId;
         entry.usageMin = cap.usageMin;
         entry.usageMax = cap.usageMax;
-        entry.maxUsages = MaxInputUsageListLength(collection, cap.usagePage);
+        entry.maxUsages = maxUsagesByPage[cap.usagePage];
         entry.usages.assign(entry.maxUsages, 0);
         entries.push_back(std::move(entry));
     }

@@ -9,21 +9,21 @@
 namespace gmd {
 
 struct HidrawRoots {
-    std::string sysClassHidraw = "/sys/class/hidraw";  // holds <name>/device/{uevent,report_descriptor}
-    std::string dev = "/dev";                            // holds the <name> nodes
+    std::string sysClassHidraw =
+        "/sys/class/hidraw";   // holds <name>/device/{uevent,report_descriptor}
+    std::string dev = "/dev";  // holds the <name> nodes
 };
 
 class HidrawBackend final : public HidBackend {
-public:
+  public:
     explicit HidrawBackend(HidrawRoots roots = {});
     bool Enumerate(std::vector<std::string>& paths) override;
     bool Describe(const std::string& path, HidNodeInfo& info, std::string& error) override;
     std::unique_ptr<HidConnection> Open(const std::string& path, const HidOpenMode& mode,
-                                        const HidReportFilter& filter,
-                                        std::string& error) override;
+                                        const HidReportFilter& filter, std::string& error) override;
     bool IsPathPresent(const std::string& path) override;
 
-private:
+  private:
     HidrawRoots roots_;
 };
 

@@ -17,7 +17,7 @@ namespace gmd {
 
 // The device side of a node: receives what the host writes.
 class VirtualHidEndpoint {
-public:
+  public:
     virtual ~VirtualHidEndpoint() = default;
     // One report written by the host (byte 0 = report ID). Returns false to fail the write.
     // May block to model transfer time; runs on the writing thread.
@@ -25,7 +25,7 @@ public:
 };
 
 class VirtualHidBus {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     using NodeId = uint32_t;
 
@@ -37,7 +37,8 @@ public:
     // name is used in the node's path ("virtual/<name>.<id>"); a descriptor may hold several
     // top-level collections, each enumerated as its own path.
     NodeId Plug(const std::string& name, HidAttributes attributes,
-                std::vector<uint8_t> reportDescriptor, std::shared_ptr<VirtualHidEndpoint> endpoint);
+                std::vector<uint8_t> reportDescriptor,
+                std::shared_ptr<VirtualHidEndpoint> endpoint);
     // Open connections of the node fail from now on; waiting reads end at once.
     void Unplug(NodeId node);
     // Queues an input report for every open connection of the node; readers see it at readyAt.
@@ -50,7 +51,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::shared_ptr<Impl> impl_;
 };
 

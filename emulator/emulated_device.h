@@ -71,9 +71,10 @@ class EmulatedDevice {
     std::vector<uint8_t> SettingsMemory() const;  // kSettingsMemorySize bytes
     std::vector<uint8_t> CurrentImage() const;    // kImageSize bytes
     std::vector<uint8_t> BankMemory() const;      // kBankMemorySize bytes, bank b at b * 126
-    std::vector<uint8_t> LastLightFrame() const;  // bytes of the last complete frame stream
-    std::vector<uint8_t> MacroMemory() const;     // macroMemory units * 128 bytes
-    std::vector<uint8_t> CursorMemory() const;
+    // Bytes of the latest light frame so far; a chunk at offset 0 starts the next frame.
+    std::vector<uint8_t> LastLightFrame() const;
+    std::vector<uint8_t> MacroMemory() const;   // macroMemory units * 128 bytes
+    std::vector<uint8_t> CursorMemory() const;  // 3072 bytes, room for the host's largest blob
     bool SessionOpen() const;
     int FactoryResetCount() const;
     // Factory settings of profile block i (56 bytes), as a reset restores them.

@@ -1,20 +1,19 @@
 // Device replies are outside input: every command must cope with any reply bytes, of any
 // length, and with replies that stop coming.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "device/command_set.h"
 #include "device/device_channel.h"
+#include "emulator/factory_data.h"
 
 namespace {
-
-// Data for replies to the first descriptor bytes and then the fuzz data.
-const std::vector<uint8_t> kDescriptor = {0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01, 0x85, 0x04,
-                                          0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F,
-                                          0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
 class FuzzConnection final : public gmd::HidConnection {
   public:
@@ -57,7 +56,7 @@ class FuzzBackend final : public gmd::HidBackend {
     }
     bool Describe(const std::string&, gmd::HidNodeInfo& info, std::string&) override {
         info.attributes = {0x0C45, 0x7643, 1};
-        info.reportDescriptor = kDescriptor;
+        info.reportDescriptor = gmd::emu::CommandNodeDescriptor();
         return true;
     }
     std::unique_ptr<gmd::HidConnection> Open(const std::string&, const gmd::HidOpenMode&,
