@@ -7,6 +7,8 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
+    qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
+    xvfb xauth
 )
 
 missing=()

@@ -2,19 +2,21 @@
 # Builds everything and runs every test.
 #   scripts/test.sh                 normal build in build/
 #   scripts/test.sh --sanitize asan AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
-#   scripts/test.sh --sanitize tsan ThreadSanitizer, in build-tsan/
+#   scripts/test.sh --sanitize tsan ThreadSanitizer, in build-tsan/ (tests of threaded code)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 
 build=build
 extra=()
+ctest_extra=()
 case "${1:-}" in
     "") ;;
     --sanitize)
         case "${2:-}" in
             asan) build=build-asan; extra=(-DGMD_SANITIZE=address,undefined -DGMD_BUILD_BENCHMARKS=OFF) ;;
-            tsan) build=build-tsan; extra=(-DGMD_SANITIZE=thread -DGMD_BUILD_BENCHMARKS=OFF) ;;
+            tsan) build=build-tsan; extra=(-DGMD_SANITIZE=thread -DGMD_BUILD_BENCHMARKS=OFF)
+                  ctest_extra=(-LE single-thread) ;;
             *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
         esac ;;
     *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
@@ -24,5 +26,5 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGMD_WERROR=O
 cmake --build "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp}
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "${ctest_extra[@]}"
