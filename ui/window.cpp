@@ -117,6 +117,10 @@ void DrainTasks() {
             }
             task = std::move(reg.tasks.front());
             reg.tasks.pop_front();
+            // The task may run a modal loop; the ones behind it must still run meanwhile.
+            if (!reg.tasks.empty()) {
+                WakeUiThread(reg);
+            }
         }
         // Work for a window that is gone or going is dropped; its waiting senders were
         // released when it started closing.

@@ -1,0 +1,438 @@
+// CMainWnd: construction and teardown, window and first-show initialisation, the worker
+// threads, and the window's own procedures (wake-up, no device, tray, menus).
+
+#include "app/main_wnd.h"
+
+#include <QCursor>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "app/custom_controls.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "ui/dialog_builder.h"
+#include "ui/resource_manager.h"
+
+namespace gmd::app {
+
+ui::HWND g_mainHwnd = 0;
+ui::UINT g_instanceMessage = 0;
+
+namespace {
+
+constexpr ui::DWORD kPaletteStartColour = 0xFF0199CB;
+constexpr uint16_t kVendorId = 0x0C45;
+constexpr uint16_t kMouseProduct = 0x7643;
+constexpr uint16_t kMousepadProduct = 0x5004;
+constexpr uint16_t kKeyboardProduct = 0x6556;
+constexpr uint16_t kCommandUsage = 0x92;
+constexpr uint16_t kCommandUsagePage = 0xFF1C;
+
+// Thread indices that run a worker; the other slots only have their stop event.
+constexpr std::array<int, 8> kWorkerIndices{1, 3, 4, 5, 6, 7, 8, 11};
+
+struct Placeholder {
+    const char* tag;
+    const char* file;
+};
+constexpr Placeholder kPlaceholders[] = {
+    {"kb_Key_UI", "keyboard_key.xml"},     {"kb_Deng_UI", "keyboard_deng.xml"},
+    {"kb_Macro_UI", "keyboard_macro.xml"}, {"MS_Deng_UI", "Mouse_deng.xml"},
+    {"MS_Macro_UI", "Mouse_macro.xml"},    {"MS_Key_UI", "Mouse_key.xml"},
+    {"MP_deng_UI", "MousePad_deng.xml"},   {"MS_DPI_UI", "Mouse_DPI.xml"},
+    {"MS_CURSOR_UI", "Mouse_cursor.xml"},  {"kb_CURSOR_UI", "Mouse_cursor.xml"},
+};
+
+std::filesystem::path MainIniPath() {
+    return AppDataFolder() / "main.ini";
+}
+
+// A slot without a body of its own keeps to the contract and simply waits to be stopped.
+void IdleWorker(WorkerThreadParam& param) {
+    param.stopEvent->Reset();
+    param.stopEvent->Wait(-1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// StopEvent
+
+void StopEvent::Set() {
+    {
+        std::lock_guard lock(mutex_);
+        set_ = true;
+    }
+    changed_.notify_all();
+}
+
+void StopEvent::Reset() {
+    std::lock_guard lock(mutex_);
+    set_ = false;
+}
+
+bool StopEvent::IsSet() const {
+    std::lock_guard lock(mutex_);
+    return set_;
+}
+
+bool StopEvent::Wait(int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    if (timeoutMs < 0) {
+        changed_.wait(lock, [this] { return set_; });
+        return true;
+    }
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and teardown
+
+CMainWnd::CMainWnd(std::shared_ptr<HidBackend> backend)
+    : m_keyboardDevice(backend),
+      m_mouseDevice(backend),
+      m_mousepadDevice(backend),
+      m_deviceHook(std::make_unique<CDeviceHook>()),
+      operations_(std::make_unique<SubsystemOperations>()) {}
+
+CMainWnd::~CMainWnd() {
+    ui::CMenuWnd::DestroyMenu();
+    if (m_popupMenu) {
+        m_popupMenu->Close();
+        m_popupMenu.reset();
+    }
+    // A window deleted without being closed still stops its threads before its members go.
+    if (std::any_of(m_threads.begin(), m_threads.end(), [](auto& t) { return t.joinable(); })) {
+        StopWorkerThreads();
+    }
+    // The subject outlives us; it must not keep a pointer to a deleted receiver.
+    RemoveObserver();
+    if (ui::CResourceManager::GetInstance() != nullptr) {
+        ui::CResourceManager::GetInstance()->SetTextQueryInterface(nullptr);
+    }
+    if (g_mainHwnd == GetHWND()) {
+        g_mainHwnd = 0;
+    }
+    if (m_deviceHook) {
+        m_deviceHook->RemoveHooks();
+        m_deviceHook.reset();
+    }
+}
+
+void CMainWnd::SetOperations(std::unique_ptr<SubsystemOperations> operations) {
+    operations_ = operations ? std::move(operations) : std::make_unique<SubsystemOperations>();
+}
+
+void CMainWnd::SetWorkerBody(int index, WorkerBody body) {
+    if (index >= 0 && index < kThreadSlots) {
+        workerBodies_[static_cast<size_t>(index)] = std::move(body);
+    }
+}
+
+bool CMainWnd::AnyDeviceConnected() const {
+    return m_keyboardDevice.IsConnected() || m_mouseDevice.IsConnected() ||
+           m_mousepadDevice.IsConnected();
+}
+
+void CMainWnd::OnFinalMessage(ui::HWND /*hwnd*/) {
+    // The entry point owns and deletes this object after the message loop.
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+ui::CControlUI* CMainWnd::CreateControl(const std::string& className) {
+    const std::string lowered = ui::Lower(className);
+    for (const Placeholder& placeholder : kPlaceholders) {
+        if (lowered == ui::Lower(placeholder.tag)) {
+            ui::CDialogBuilder builder;
+            ui::CControlUI* page = builder.Create(placeholder.file, nullptr, nullptr, &m_pm);
+            if (page == nullptr) {
+                DebugTrace("sub-page " + std::string(placeholder.file) + ": " +
+                           builder.GetLastError());
+            }
+            return page;
+        }
+    }
+    if (lowered == "circleprogress") {
+        return new CCircleProgressUI;
+    }
+    if (lowered == "devicekeybutton") {
+        return new CDeviceKeyButtonUI;
+    }
+    return nullptr;
+}
+
+void CMainWnd::InitWindow() {
+    DebugTrace("InitWindow");
+    auto* resources = ui::CResourceManager::GetInstance();
+    resources->SetTextQueryInterface(this);
+    resources->LoadLanguage("lan_cn.xml");
+    SkinChangedSubject().AddReceiver(this);
+
+    m_closeBtn = m_pm.FindControl("closebtn");
+    m_maxBtn = m_pm.FindControl("maxbtn");
+    m_restoreBtn = m_pm.FindControl("restorebtn");
+    m_minBtn = m_pm.FindControl("minbtn");
+    m_skinBtn = m_pm.FindControl("skinbtn");
+
+    auto takeLed = [this](const std::string& prefix, auto& store) {
+        for (size_t i = 0; i < store.size(); ++i) {
+            ui::CControlUI* led = m_pm.FindControl(prefix + std::to_string(i));
+            store[i] = led;
+            if (led != nullptr) {
+                led->SetIsChangerColor(true);
+                led->SetChangerAlpha(0);
+            }
+        }
+    };
+    takeLed("ms_dkey_", m_mouseLedButtons);
+    takeLed("mp_dkey_", m_padLedButtons);
+    for (size_t i = 0; i < m_keyButtons.size(); ++i) {
+        m_keyButtons[i] = m_pm.FindControl("kb_key_" + std::to_string(i));
+    }
+
+    g_mainHwnd = GetHWND();
+
+    for (const char* name :
+         {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"}) {
+        if (auto* palette = dynamic_cast<ui::CColorPaletteUI*>(m_pm.FindControl(name))) {
+            palette->SetSelectColor(kPaletteStartColour);
+        }
+    }
+
+    if (!m_trayIcon.CreateTrayIcon(GetHWND(), "tray.svg", "Gaming Mouse Driver")) {
+        DebugTrace("tray icon: cannot load tray.svg");
+    }
+    m_pm.GetDPIObj()->SetDPIAwareness(1);
+}
+
+void CMainWnd::FirstShowInit() {
+    if (firstShowDone_) {
+        return;
+    }
+    firstShowDone_ = true;
+
+    const std::filesystem::path mainIni = MainIniPath();
+    if (ParseLeadingInt(IniReadString(mainIni, "SKINIMAGE", "FLAGS", "0")) == 1) {
+        const std::string image = IniReadString(mainIni, "SKINIMAGE", "IMAGE", "0");
+        if (ui::CControlUI* root = m_pm.FindControl("root")) {
+            root->SetBkColor(0);
+            root->SetBkImage(image);
+        }
+    }
+
+    Operations().PageStartup(Device::Keyboard);
+    Operations().PageStartup(Device::Mouse);
+    Operations().PageStartup(Device::Mousepad);
+
+    m_mouseDevice.SetIdentity(kVendorId, kMouseProduct, kCommandUsage, kCommandUsagePage);
+    m_mousepadDevice.SetIdentity(kVendorId, kMousepadProduct, kCommandUsage, kCommandUsagePage);
+    m_keyboardDevice.SetIdentity(kVendorId, kKeyboardProduct, kCommandUsage, kCommandUsagePage);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    SyncLanguageFromRegistry();
+
+    // Without a notification area a hidden window could not be brought back.
+    if (ui::CTrayIcon::IsTrayAvailable()) {
+        ShowWindow(false);
+    }
+
+    StartWorkerThreads();
+
+    const ui::HWND hwnd = GetHWND();
+    ui::SetTimer(hwnd, TIMER_SEND_LIVE, 100);
+    ui::SetTimer(hwnd, TIMER_REPAINT, 100);
+    ui::SetTimer(hwnd, TIMER_KEYBOARD_START, 500);
+    ui::SetTimer(hwnd, TIMER_PAD_START, 500);
+
+    ApplyStartupLanguage();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Worker threads
+
+void CMainWnd::StartWorkerThreads() {
+    for (size_t i = 0; i < kThreadSlots; ++i) {
+        m_stopEvents[i].Reset();
+        workerParams_[i] = WorkerThreadParam{this, &m_stopEvents[i]};
+    }
+    for (const int index : kWorkerIndices) {
+        const auto slot = static_cast<size_t>(index);
+        if (m_threads[slot].joinable()) {
+            continue;
+        }
+        WorkerBody body = workerBodies_[slot] ? workerBodies_[slot] : WorkerBody(IdleWorker);
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        threadEnded_[slot] = ended;
+        WorkerThreadParam* param = &workerParams_[slot];
+        m_threads[slot] = std::thread([body = std::move(body), param, ended, index] {
+            try {
+                body(*param);
+            } catch (const std::exception& error) {
+                DebugTrace("worker thread " + std::to_string(index) + " failed: " + error.what());
+            } catch (...) {
+                DebugTrace("worker thread " + std::to_string(index) + " failed");
+            }
+            ended->store(true);
+        });
+    }
+}
+
+void CMainWnd::StopWorkerThreads() {
+    for (StopEvent& event : m_stopEvents) {
+        event.Set();
+    }
+    auto running = [this](size_t slot) {
+        return m_threads[slot].joinable() && threadEnded_[slot] && !threadEnded_[slot]->load();
+    };
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kShutdownWaitMs);
+    bool allEnded = false;
+    for (;;) {
+        allEnded = true;
+        for (size_t slot = 0; slot < kThreadSlots; ++slot) {
+            if (running(slot)) {
+                allEnded = false;
+                // A thread that had not yet started resets its event on start; tell it again.
+                m_stopEvents[slot].Set();
+            }
+        }
+        if (allEnded || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    DebugTrace(allEnded ? "所有对象处于激发状态\n" : "所有对象处于非激发状态，超时\n");
+
+    for (size_t slot = 0; slot < kThreadSlots; ++slot) {
+        if (!m_threads[slot].joinable()) {
+            continue;
+        }
+        if (running(slot)) {
+            // It may never end; it must not keep the process alive.
+            DebugTrace("worker thread " + std::to_string(slot) + " left running");
+            m_threads[slot].detach();
+            threadsEndedInTime_ = false;
+        } else {
+            m_threads[slot].join();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shutdown stage 1
+
+ui::LRESULT CMainWnd::OnDestroy(ui::UINT /*msg*/, ui::WPARAM /*wParam*/, ui::LPARAM /*lParam*/,
+                                bool& handled) {
+    m_trayIcon.DeleteTrayIcon();
+    ui::CPaintManagerUI::PostQuitMessage(0);
+    handled = false;  // stage 2 runs in the custom-message handler
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Procedures
+
+namespace {
+
+// Brings a window to the front without keeping it on top.
+void RaiseBriefly(ui::CWindowWnd& window) {
+    window.SetTopMost(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    window.SetTopMost(false);
+    window.BringToFront();
+}
+
+ui::POINT CursorPosition() {
+    const QPoint position = QCursor::pos();
+    return {position.x(), position.y()};
+}
+
+}  // namespace
+
+void CMainWnd::WakeUp() {
+    if (AnyDeviceConnected()) {
+        Restore();
+        RaiseBriefly(*this);
+        return;
+    }
+    ShowWindow(false);
+    if (!wakeUpBoxOpen_) {
+        wakeUpBoxOpen_ = true;
+        ShowMessageBox("message_text_1");
+        wakeUpBoxOpen_ = false;
+    }
+}
+
+void CMainWnd::NoDevice() {
+    if (ui::CControlUI* lightTab = m_pm.FindControl("ms_deng_Op_tab")) {
+        lightTab->SetFocus();
+    }
+    ShowTimedMessageBox(true, "message_text_20");
+    ShowWindow(false);
+}
+
+void CMainWnd::TrayLeftClick() {
+    if (!AnyDeviceConnected()) {
+        ShowWindow(false);
+        if (!trayBoxOpen_) {
+            trayBoxOpen_ = true;
+            ShowMessageBox("message_text_1");
+            trayBoxOpen_ = false;
+        }
+        return;
+    }
+    const bool visible = IsWindowVisible();
+    const bool minimised = IsMinimized();
+    const bool shown = (visible && !minimised) || (minimised && !visible);
+    if (shown) {
+        ShowWindow(false);
+        return;
+    }
+    ShowWindow(true);
+    Restore();
+    RaiseBriefly(*this);
+    m_pm.Invalidate();
+    m_pm.NeedUpdate();
+    ui::SetTimer(GetHWND(), TIMER_REPAINT_ONCE, 10);
+}
+
+void CMainWnd::TrayRightClick() {
+    ui::POINT point = CursorPosition();
+    point.y -= 50;
+    m_popupMenu = std::make_unique<ui::CMenuWnd>();
+    if (!m_popupMenu->Init(GetHWND(), "menu1.xml", point,
+                           ui::eMenuAlignment_Left | ui::eMenuAlignment_Top)) {
+        DebugTrace("menu1.xml: " + m_popupMenu->GetLastError());
+        return;
+    }
+    ui::CMenuElementUI exitItem;
+    exitItem.name = "exit";
+    switch (IniReadInt(MainIniPath(), "SKINIMAGE", "LANGUAGE", 0)) {
+        case 0:
+            exitItem.text = "Close";
+            break;
+        case 1:
+            exitItem.text = "关闭";
+            break;
+        default:
+            break;
+    }
+    m_popupMenu->GetMenuUI()->AddAt(exitItem, 0);
+    m_popupMenu->ResizeMenu();
+}
+
+void CMainWnd::OpenMainMenu() {
+    m_popupMenu = std::make_unique<ui::CMenuWnd>();
+    if (!m_popupMenu->Init(GetHWND(), "menu.xml", CursorPosition(),
+                           ui::eMenuAlignment_Left | ui::eMenuAlignment_Top)) {
+        DebugTrace("menu.xml: " + m_popupMenu->GetLastError());
+    }
+}
+
+}  // namespace gmd::app

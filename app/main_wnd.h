@@ -1,0 +1,215 @@
+#pragma once
+// CMainWnd: the one main window and the owner of all device and UI state.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/operations.h"
+#include "app/skin_observer.h"
+#include "device/device_channel.h"
+#include "ui/controls.h"
+#include "ui/menu.h"
+#include "ui/tray_icon.h"
+#include "ui/window.h"
+
+namespace gmd::app {
+
+// Process-wide handles (set by start-up and window initialisation).
+extern ui::HWND g_mainHwnd;
+extern ui::UINT g_instanceMessage;
+
+// Custom messages of the main window.
+inline constexpr ui::UINT WM_HOOK_KEY_SINGLEKEY = 0x801;
+inline constexpr ui::UINT WM_HOOK_KEY_MACRO = 0x803;
+inline constexpr ui::UINT WM_HOOK_KEY_MACRO_MOUSE = 0x804;
+inline constexpr ui::UINT WM_HOOK_MOU_SINGLEKEY = 0x810;
+inline constexpr ui::UINT WM_HOOK_MOU_MACRO = 0x812;
+inline constexpr ui::UINT WM_HOOK_MOU_MACRO_MOUSE = 0x813;
+inline constexpr ui::UINT WM_MOUSE_RELOAD = 0x901;
+inline constexpr ui::UINT WM_PAD_RELOAD = 0xA01;
+inline constexpr ui::UINT WM_KEYBOARD_RELOAD = 0xB01;
+inline constexpr ui::UINT WM_KEYBOARD_PROFILE_RELOAD = 0xB02;
+inline constexpr ui::UINT WM_PROGRESS_SHOW = 0xC00;
+inline constexpr ui::UINT WM_PROGRESS_DONE = 0xC01;
+inline constexpr ui::UINT WM_NO_DEVICE = 0xC05;
+
+// Timers of the main window.
+inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;
+inline constexpr ui::UINT TIMER_SEND_LIVE = 2;
+inline constexpr ui::UINT TIMER_REPAINT_ONCE = 7;
+inline constexpr ui::UINT TIMER_MOUSE_ATTACH = 8;
+inline constexpr ui::UINT TIMER_MOUSE_PROFILE_RELOAD = 9;
+inline constexpr ui::UINT TIMER_REPAINT = 10;
+inline constexpr ui::UINT TIMER_KEYBOARD_START = 11;
+inline constexpr ui::UINT TIMER_PAD_START = 12;
+inline constexpr ui::UINT TIMER_MOUSE_FRAME = 13;
+
+inline constexpr int kThreadSlots = 15;
+inline constexpr int kShutdownWaitMs = 10000;
+
+// A manual-reset event: the stop signal of one worker thread.
+class StopEvent {
+public:
+    void Set();
+    void Reset();
+    bool IsSet() const;
+    // true when set within the time.
+    bool Wait(int timeoutMs) const;
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool set_ = false;
+};
+
+class CMainWnd;
+
+// What each worker thread is handed: its owner and its stop event.
+struct WorkerThreadParam {
+    CMainWnd* owner = nullptr;
+    StopEvent* stopEvent = nullptr;
+};
+
+// A worker thread body. The contract: reset the stop event at start, test it with a 1 ms wait
+// once per pass, and end as soon as it is set.
+using WorkerBody = std::function<void(WorkerThreadParam&)>;
+
+// Input hooks for key capture and macro recording (filled by the macro subsystem).
+class CDeviceHook {
+public:
+    virtual ~CDeviceHook() = default;
+    virtual void RemoveHooks() {}
+};
+
+// A notification pump with no handlers, registered as the virtual window "mainpage".
+class CMainPage {
+public:
+    void Notify(ui::TNotifyUI&) {}
+};
+
+class CMainWnd : public ui::WindowImplBase,
+                 public ReceiverImpl<int, SkinChangedParam>,
+                 public ui::IQueryControlText {
+public:
+    // backend: the HID access the three channels use (hardware or the virtual bus).
+    explicit CMainWnd(std::shared_ptr<HidBackend> backend);
+    ~CMainWnd() override;
+
+    // Subsystems plug their operations and thread bodies in before the window is created.
+    void SetOperations(std::unique_ptr<SubsystemOperations> operations);
+    SubsystemOperations& Operations() { return *operations_; }
+    void SetWorkerBody(int index, WorkerBody body);
+
+    CDeviceChannel& KeyboardDevice() { return m_keyboardDevice; }
+    CDeviceChannel& MouseDevice() { return m_mouseDevice; }
+    CDeviceChannel& MousepadDevice() { return m_mousepadDevice; }
+    bool AnyDeviceConnected() const;
+
+    // Send flags: set by any change of that device's live block, cleared by timer 2.
+    std::atomic<int> m_keyboardSendFlag{0};
+    std::atomic<int> m_mouseSendFlag{0};
+    std::atomic<int> m_mousepadSendFlag{0};
+
+    // Message box (text id or literal); returns 1 for confirm, 0 otherwise.
+    int ShowMessageBox(const std::string& text, bool isTextId = true);
+    // The self-closing variant (500 ms) when autoClose.
+    void ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId = true);
+    // A "%d" template text id filled in with a number, through the hidden "str_test" label.
+    std::string FormatTemplate(const std::string& textId, int number);
+
+    // Procedures of the shell, also used by other subsystems.
+    void WakeUp();
+    void NoDevice();
+    void TrayLeftClick();
+    void TrayRightClick();
+    void OpenMainMenu();
+    void SwitchLanguage(int language);  // 0 English, 1 simplified Chinese
+    // Whether shutdown found every worker ended in time (for tests and the exit code path).
+    bool ThreadsEndedInTime() const { return threadsEndedInTime_; }
+
+    // ui::WindowImplBase
+    void Notify(ui::TNotifyUI& msg) override;
+    ui::CControlUI* CreateControl(const std::string& className) override;
+    // IQueryControlText
+    std::string QueryControlText(const std::string& name, const std::string& type) override;
+    // ReceiverImpl
+    int Receive(SkinChangedParam param) override;
+
+protected:
+    std::string GetWindowClassName() const override { return "MainWnd"; }
+    std::string GetSkinFile() const override { return "XML_MAIN"; }
+    void InitWindow() override;
+    ui::LRESULT HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam,
+                                    bool& handled) override;
+    ui::LRESULT OnDestroy(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam,
+                          bool& handled) override;
+    void OnFinalMessage(ui::HWND hwnd) override;
+    using ui::WindowImplBase::OnTimer;  // the base's stays reachable beside ours
+    // Hands a notification to the base window's handling (main_routing.cpp); tests override it
+    // to see which notifications get there.
+    virtual void BaseNotify(ui::TNotifyUI& msg);
+
+private:
+    // Part by part; each lives in its own source file.
+    void FirstShowInit();                         // main_wnd.cpp
+    void StartWorkerThreads();                    // main_wnd.cpp
+    void StopWorkerThreads();                     // main_wnd.cpp
+    void OnTimer(ui::UINT id);                    // main_messages.cpp
+    void OnMenuCommand(ui::MenuCmd* command);     // main_messages.cpp
+    void RouteClick(ui::TNotifyUI& msg);          // main_routing.cpp
+    void RouteSelectChanged(ui::TNotifyUI& msg);  // main_routing.cpp
+    void SwitchDevicePage(ui::TNotifyUI& msg);    // main_routing.cpp
+    void RouteValueChanged(ui::TNotifyUI& msg, bool moving);
+    void RouteItemSelect(ui::TNotifyUI& msg);
+    void RouteTextChanged(ui::TNotifyUI& msg);
+    void RouteFocus(ui::TNotifyUI& msg, bool gained);
+    void RouteHover(ui::TNotifyUI& msg, bool enter);
+    void RouteColorChanged(ui::TNotifyUI& msg);
+    void ChooseDpiStageColour(int stage);   // palette dialog, then the stage colour
+    void OpenSkinChooser(ui::CControlUI* anchor);
+    void OpenAboutWindow();
+    void ApplyStartupLanguage();             // language_skin.cpp
+    void SyncLanguageFromRegistry();         // language_skin.cpp
+
+public:
+    // Members in the order of construction.
+    std::array<StopEvent, kThreadSlots> m_stopEvents;
+    std::array<std::thread, kThreadSlots> m_threads;
+    std::array<ui::CControlUI*, 20> m_mouseLedButtons{};
+    std::array<std::array<uint8_t, 4>, 20> m_mouseLedColors{};
+    std::array<ui::CControlUI*, 15> m_padLedButtons{};
+    std::array<ui::CControlUI*, 126> m_keyButtons{};
+    int m_cursorSequence = 0;  // cursor-editor state
+    int m_cursorStep = 0;
+    ui::CControlUI* m_closeBtn = nullptr;
+    ui::CControlUI* m_maxBtn = nullptr;
+    ui::CControlUI* m_restoreBtn = nullptr;
+    ui::CControlUI* m_minBtn = nullptr;
+    ui::CControlUI* m_skinBtn = nullptr;
+    std::unique_ptr<ui::CMenuWnd> m_popupMenu;
+    ui::CTrayIcon m_trayIcon;
+    CMainPage m_mainPage;
+    CDeviceChannel m_keyboardDevice;
+    CDeviceChannel m_mouseDevice;
+    CDeviceChannel m_mousepadDevice;
+    std::unique_ptr<CDeviceHook> m_deviceHook;
+
+private:
+    std::unique_ptr<SubsystemOperations> operations_;
+    std::array<WorkerBody, kThreadSlots> workerBodies_;
+    std::array<WorkerThreadParam, kThreadSlots> workerParams_{};
+    std::array<std::shared_ptr<std::atomic<bool>>, kThreadSlots> threadEnded_{};
+    bool threadsEndedInTime_ = true;
+    bool firstShowDone_ = false;
+    bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
+    bool trayBoxOpen_ = false;    // and one from the tray path
+};
+
+}  // namespace gmd::app

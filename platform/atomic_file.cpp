@@ -1,0 +1,145 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <random>
+#include <sstream>
+
+namespace gmd {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ErrnoText(const std::string& what, const fs::path& path) {
+    return what + " " + path.string() + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string& error) {
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    static std::mutex seedMutex;
+    static std::mt19937_64 random{std::random_device{}()};
+    uint64_t suffix = 0;
+    {
+        std::lock_guard lock(seedMutex);
+        suffix = random();
+    }
+    const fs::path temp =
+        dir / ("." + path.filename().string() + ".tmp" + std::to_string(suffix % 1000000000));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = ErrnoText("cannot create", temp);
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes);
+    if (!ok) {
+        error = ErrnoText("cannot write", temp);
+    } else if (::fsync(fd) != 0) {
+        error = ErrnoText("cannot flush", temp);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        error = ErrnoText("cannot close", temp);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = ErrnoText("cannot replace", path);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk too.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = ErrnoText("cannot open", path);
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        error = ErrnoText("cannot read", path);
+        return false;
+    }
+    bytes = std::move(content).str();
+    return true;
+}
+
+struct FileLock::State {
+    std::mutex mutex;
+};
+
+namespace {
+std::shared_ptr<FileLock::State> StateFor(const fs::path& path) {
+    static std::mutex tableMutex;
+    static std::map<std::string, std::weak_ptr<FileLock::State>> table;
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(path, ec);
+    if (ec) {
+        key = fs::absolute(path, ec);
+    }
+    std::lock_guard lock(tableMutex);
+    std::weak_ptr<FileLock::State>& slot = table[key.string()];
+    std::shared_ptr<FileLock::State> state = slot.lock();
+    if (!state) {
+        state = std::make_shared<FileLock::State>();
+        slot = state;
+    }
+    return state;
+}
+}  // namespace
+
+FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
+    state_->mutex.lock();
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const fs::path lockPath = dir / ("." + path.filename().string() + ".lock");
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0) {
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+    state_->mutex.unlock();
+}
+
+}  // namespace gmd

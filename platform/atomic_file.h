@@ -1,0 +1,35 @@
+#pragma once
+// Whole-file writes that leave either the old or the new file, never a torn one, and locks
+// that serialise writers of one file across threads and processes.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gmd {
+
+// Temporary file beside the target, written and flushed to disk, then renamed over it.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         std::string& error);
+// Reads a whole file; false with an error when it cannot be opened or read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string& error);
+
+// Held while it lives: an in-process mutex for the path plus an advisory lock on a hidden
+// lock file beside it (".<name>.lock"), so two processes cannot interleave their updates.
+class FileLock {
+  public:
+    explicit FileLock(const std::filesystem::path& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
+    int fd_ = -1;
+};
+
+}  // namespace gmd

@@ -1,0 +1,23 @@
+#pragma once
+// Where the system keeps its files: the user's documents folder (XDG "DOCUMENTS") followed by
+// "Gaming Mouse Driver", with the device sub-folders "ms", "kb" and "mp".
+
+#include <filesystem>
+#include <string>
+
+namespace gmd {
+
+inline constexpr const char* kDataFolderName = "Gaming Mouse Driver";
+
+// XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Documents.
+std::filesystem::path DocumentsFolder();
+// The data folder, created when missing (creation errors surface at the first write).
+std::filesystem::path AppDataFolder();
+std::filesystem::path MouseFolder();     // AppDataFolder()/ms
+std::filesystem::path KeyboardFolder();  // AppDataFolder()/kb
+std::filesystem::path MousepadFolder();  // AppDataFolder()/mp
+
+// Per-user configuration that stands in for machine-wide settings ($XDG_CONFIG_HOME/...).
+std::filesystem::path UserConfigFolder();
+
+}  // namespace gmd

@@ -1,0 +1,567 @@
+#pragma once
+// Shared fixture of the application tests: a fresh HOME per test, the real skin, a virtual HID
+// bus with an emulated mouse (unplugged until asked), and a main window whose subsystem
+// operations are recorded instead of run.
+//
+// Recorded calls read like the call: "SetLightColourPreset(Mouse,29)", "MouseReadOut()".
+// Enums by their enumerator name, integers in decimal, bools as true/false, ARGB colours as
+// 0xAARRGGBB (upper-case hex, 8 digits), e.g. "SetLightColour(Mouse,0xFF4776A4)".
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/custom_controls.h"
+#include "app/main_wnd.h"
+#include "app/operations.h"
+#include "device/virtual_hid_bus.h"
+#include "emulator/emulated_device.h"
+#include "platform/debug_output.h"
+#include "ui/paint_manager.h"
+#include "ui/resource_manager.h"
+#include "ui/window.h"
+
+namespace gmd::app::testing {
+
+using namespace std::chrono_literals;
+
+// Thread-safe list of recorded lines (operations may be reached from worker threads).
+class CallLog {
+  public:
+    void Add(std::string line) {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(std::move(line));
+    }
+    std::vector<std::string> All() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
+    int Count(const std::string& line) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count(lines_.begin(), lines_.end(), line));
+    }
+    bool Contains(const std::string& line) const { return Count(line) > 0; }
+    // Lines that start with `prefix` (e.g. "SetLight" or "PageStartup(").
+    int CountPrefix(const std::string& prefix) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count_if(
+            lines_.begin(), lines_.end(), [&](const auto& l) { return l.rfind(prefix, 0) == 0; }));
+    }
+    // Lines that contain `part` anywhere.
+    bool ContainsPart(const std::string& part) const {
+        std::lock_guard lock(mutex_);
+        return std::any_of(lines_.begin(), lines_.end(),
+                           [&](const auto& l) { return l.find(part) != std::string::npos; });
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+namespace detail {
+
+struct Hex {
+    uint32_t value;
+};
+
+inline std::string Text(Hex h) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", h.value);
+    return buffer;
+}
+inline std::string Text(bool b) {
+    return b ? "true" : "false";
+}
+inline std::string Text(int v) {
+    return std::to_string(v);
+}
+inline std::string Text(uintptr_t v) {
+    return std::to_string(v);
+}
+inline std::string Text(intptr_t v) {
+    return std::to_string(v);
+}
+inline std::string Text(Device d) {
+    switch (d) {
+        case Device::Keyboard:
+            return "Keyboard";
+        case Device::Mouse:
+            return "Mouse";
+        case Device::Mousepad:
+            return "Mousepad";
+    }
+    return "?";
+}
+inline std::string Text(ProfileList l) {
+    static const char* const kNames[] = {"MouseDevice",    "MouseLight",    "MouseKey",
+                                         "KeyboardDevice", "KeyboardLight", "KeyboardKey",
+                                         "MousepadLight"};
+    return kNames[static_cast<int>(l)];
+}
+inline std::string Text(ProfileOp op) {
+    static const char* const kNames[] = {"Add", "Delete", "Import", "Export", "Copy", "Reset"};
+    return kNames[static_cast<int>(op)];
+}
+inline std::string Text(MacroStepMove m) {
+    static const char* const kNames[] = {"Down", "Up", "ToTop", "ToBottom", "Delete", "DeleteAll"};
+    return kNames[static_cast<int>(m)];
+}
+inline std::string Text(MacroMouseInsert a) {
+    static const char* const kNames[] = {
+        "LeftKey",     "RightKey",     "MiddleKey",     "ForwardKey",     "BackKey",
+        "LeftKeyDown", "RightKeyDown", "MiddleKeyDown", "ForwardKeyDown", "BackKeyDown",
+        "LeftKeyUp",   "RightKeyUp",   "MiddleKeyUp",   "ForwardKeyUp",   "BackKeyUp",
+        "MoveLeft",    "MoveRight",    "MoveUp",        "MoveDown"};
+    return kNames[static_cast<int>(a)];
+}
+inline std::string Text(MacroStepField f) {
+    static const char* const kNames[] = {"Key", "MouseButton", "Direction"};
+    return kNames[static_cast<int>(f)];
+}
+inline std::string Text(MacroEditField f) {
+    static const char* const kNames[] = {"ActionDelay", "MouseActionDelay", "PointerSkewing"};
+    return kNames[static_cast<int>(f)];
+}
+inline std::string Text(PointerMove m) {
+    static const char* const kNames[] = {"Left", "Right", "Up", "Down"};
+    return kNames[static_cast<int>(m)];
+}
+inline std::string Text(Axis a) {
+    return a == Axis::X ? "X" : "Y";
+}
+
+template <typename... Args>
+std::string Call(const char* name, Args... args) {
+    const std::vector<std::string> parts{Text(args)...};
+    std::string line = name;
+    line += '(';
+    for (size_t i = 0; i < parts.size(); ++i) {
+        line += (i == 0 ? "" : ",") + parts[i];
+    }
+    line += ')';
+    return line;
+}
+
+}  // namespace detail
+
+// Records every operation the shell reaches; does nothing else.
+class RecordingOperations : public SubsystemOperations {
+  public:
+    explicit RecordingOperations(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+
+#define GMD_REC(...) log_->Add(detail::Call(__VA_ARGS__))
+    void PageStartup(Device d) override {
+        GMD_REC("PageStartup", d);
+    }
+    void MouseReadOut() override {
+        GMD_REC("MouseReadOut");
+    }
+    void MouseRefreshOnRequest() override {
+        GMD_REC("MouseRefreshOnRequest");
+    }
+    void RefreshMouseControls() override {
+        GMD_REC("RefreshMouseControls");
+    }
+    void RefreshKeyFunctionLists() override {
+        GMD_REC("RefreshKeyFunctionLists");
+    }
+    void KeyboardReadOut() override {
+        GMD_REC("KeyboardReadOut");
+    }
+    void KeyboardProfileReload() override {
+        GMD_REC("KeyboardProfileReload");
+    }
+    void MousepadReadOut() override {
+        GMD_REC("MousepadReadOut");
+    }
+    void SendChangedLiveBlocks() override {
+        GMD_REC("SendChangedLiveBlocks");
+    }
+    void SendMouseFrame() override {
+        GMD_REC("SendMouseFrame");
+    }
+
+    void RemoveInputHooks() override {
+        GMD_REC("RemoveInputHooks");
+    }
+    void StopMacroRecording() override {
+        GMD_REC("StopMacroRecording");
+    }
+    void CaptureKey(Device p, uintptr_t k, uintptr_t f) override {
+        GMD_REC("CaptureKey", p, k, f);
+    }
+    void RecordMacroKeyboardEvent(Device p, uintptr_t w, intptr_t l) override {
+        GMD_REC("RecordMacroKeyboardEvent", p, w, l);
+    }
+    void RecordMacroMouseEvent(Device p, uintptr_t w, intptr_t l) override {
+        GMD_REC("RecordMacroMouseEvent", p, w, l);
+    }
+    void ToggleMacroRecording(Device p) override {
+        GMD_REC("ToggleMacroRecording", p);
+    }
+
+    void SetDpiStageColour(int s, uint32_t c) override {
+        GMD_REC("SetDpiStageColour", s, detail::Hex{c});
+    }
+    void SetDpiStage(int s, int p) override {
+        GMD_REC("SetDpiStage", s, p);
+    }
+    void ShowDpiStageValue(int s, int p) override {
+        GMD_REC("ShowDpiStageValue", s, p);
+    }
+    void SetPointerSpeed(int p) override {
+        GMD_REC("SetPointerSpeed", p);
+    }
+    void SetReportRate(int i) override {
+        GMD_REC("SetReportRate", i);
+    }
+    void SetLiftHeight(int l) override {
+        GMD_REC("SetLiftHeight", l);
+    }
+    void SetLineAdjust(bool on) override {
+        GMD_REC("SetLineAdjust", on);
+    }
+    void SwitchMouseOnboardProfile(int i) override {
+        GMD_REC("SwitchMouseOnboardProfile", i);
+    }
+    void ChangeWheelLines(int d) override {
+        GMD_REC("ChangeWheelLines", d);
+    }
+    void ApplyWheelLines(int l) override {
+        GMD_REC("ApplyWheelLines", l);
+    }
+    void RestoreMouseDefaults() override {
+        GMD_REC("RestoreMouseDefaults");
+    }
+    void MouseDirectionButton(bool left) override {
+        GMD_REC("MouseDirectionButton", left);
+    }
+
+    void SetLightColourPreset(Device d, int i) override {
+        GMD_REC("SetLightColourPreset", d, i);
+    }
+    void SetLightColour(Device d, uint32_t c) override {
+        GMD_REC("SetLightColour", d, detail::Hex{c});
+    }
+    void SetLightColourComponent(Device d, int ch, int v) override {
+        GMD_REC("SetLightColourComponent", d, ch, v);
+    }
+    void SetSevenColourCycle(Device d, bool on) override {
+        GMD_REC("SetSevenColourCycle", d, on);
+    }
+    void SetLightDirection(Device d, bool left) override {
+        GMD_REC("SetLightDirection", d, left);
+    }
+    void SetLightBrightness(Device d, int v) override {
+        GMD_REC("SetLightBrightness", d, v);
+    }
+    void SetLightSpeed(Device d, int v) override {
+        GMD_REC("SetLightSpeed", d, v);
+    }
+    void ChooseLightMode(Device d, int l, int i) override {
+        GMD_REC("ChooseLightMode", d, l, i);
+    }
+    void SyncLighting(Device s) override {
+        GMD_REC("SyncLighting", s);
+    }
+    void SetKeyboardAllKeysLight(bool on) override {
+        GMD_REC("SetKeyboardAllKeysLight", on);
+    }
+    void ChooseKeyboardCustomSlotCount(int i) override {
+        GMD_REC("ChooseKeyboardCustomSlotCount", i);
+    }
+    void SelectKeyboardKeyForColour(int i) override {
+        GMD_REC("SelectKeyboardKeyForColour", i);
+    }
+    void SwitchMousepadOnboardProfile(int i) override {
+        GMD_REC("SwitchMousepadOnboardProfile", i);
+    }
+    void RestoreMousepadDefaults() override {
+        GMD_REC("RestoreMousepadDefaults");
+    }
+
+    void SelectKey(Device d, int i) override {
+        GMD_REC("SelectKey", d, i);
+    }
+    void ChooseKeyFunctionClass(Device d, int i) override {
+        GMD_REC("ChooseKeyFunctionClass", d, i);
+    }
+    void ApplyKeyFunction(Device d, int c, int i) override {
+        GMD_REC("ApplyKeyFunction", d, c, i);
+    }
+    void ApplyKeyFunctionParameter(Device d, int e, int v) override {
+        GMD_REC("ApplyKeyFunctionParameter", d, e, v);
+    }
+    void SaveMouseKeyAssignment() override {
+        GMD_REC("SaveMouseKeyAssignment");
+    }
+    void RestoreDefaultKeys(Device d) override {
+        GMD_REC("RestoreDefaultKeys", d);
+    }
+    void UploadKeysAndMacros(Device d) override {
+        GMD_REC("UploadKeysAndMacros", d);
+    }
+    void MouseKeyHover(int k, bool enter) override {
+        GMD_REC("MouseKeyHover", k, enter);
+    }
+    void DpiColourButtonHover(int s, bool enter) override {
+        GMD_REC("DpiColourButtonHover", s, enter);
+    }
+
+    void AddMacro(Device p) override {
+        GMD_REC("AddMacro", p);
+    }
+    void DeleteMacro(Device p) override {
+        GMD_REC("DeleteMacro", p);
+    }
+    void OpenMacro(Device p, int i) override {
+        GMD_REC("OpenMacro", p, i);
+    }
+    void MoveMacroStep(Device p, MacroStepMove m) override {
+        GMD_REC("MoveMacroStep", p, m);
+    }
+    void CancelMacroEdit(Device p) override {
+        GMD_REC("CancelMacroEdit", p);
+    }
+    void SaveMacroEdit(Device p) override {
+        GMD_REC("SaveMacroEdit", p);
+    }
+    void SaveMacroName(Device p) override {
+        GMD_REC("SaveMacroName", p);
+    }
+    void ImportMacro(Device p) override {
+        GMD_REC("ImportMacro", p);
+    }
+    void ExportMacro(Device p) override {
+        GMD_REC("ExportMacro", p);
+    }
+    void InsertMacroMouseAction(Device p, MacroMouseInsert a) override {
+        GMD_REC("InsertMacroMouseAction", p, a);
+    }
+    void ChangeMacroStep(Device p, MacroStepField f, int i) override {
+        GMD_REC("ChangeMacroStep", p, f, i);
+    }
+    void ChangeMacroStepValue(Device p, MacroEditField f, int v) override {
+        GMD_REC("ChangeMacroStepValue", p, f, v);
+    }
+    void TakeMacroPointerMove(Device p, PointerMove m, int v) override {
+        GMD_REC("TakeMacroPointerMove", p, m, v);
+    }
+    void EditMacroStep(Device p, int r) override {
+        GMD_REC("EditMacroStep", p, r);
+    }
+
+    void SendCursorSequences() override {
+        GMD_REC("SendCursorSequences");
+    }
+    void ResetCursorSequence() override {
+        GMD_REC("ResetCursorSequence");
+    }
+    void SelectCursorStepRelative(int d) override {
+        GMD_REC("SelectCursorStepRelative", d);
+    }
+    void SelectCursorSequence(int i) override {
+        GMD_REC("SelectCursorSequence", i);
+    }
+    void SelectCursorStep(int i) override {
+        GMD_REC("SelectCursorStep", i);
+    }
+    void SetCursorDirection(Axis a, bool s) override {
+        GMD_REC("SetCursorDirection", a, s);
+    }
+    void ChangeCursorStepOffset(Axis a, int v) override {
+        GMD_REC("ChangeCursorStepOffset", a, v);
+    }
+    void ChangeCursorStepDelay(int v) override {
+        GMD_REC("ChangeCursorStepDelay", v);
+    }
+    void ImportCursorFile() override {
+        GMD_REC("ImportCursorFile");
+    }
+    void ExportCursorFile() override {
+        GMD_REC("ExportCursorFile");
+    }
+
+    void RunProfileOp(ProfileList l, ProfileOp op) override {
+        GMD_REC("RunProfileOp", l, op);
+    }
+    void RenameProfile(ProfileList l) override {
+        GMD_REC("RenameProfile", l);
+    }
+    void LoadProfile(ProfileList l, int i) override {
+        GMD_REC("LoadProfile", l, i);
+    }
+    void LinkProfileToExecutable(ProfileList l) override {
+        GMD_REC("LinkProfileToExecutable", l);
+    }
+    void RemoveProfileLink(ProfileList l) override {
+        GMD_REC("RemoveProfileLink", l);
+    }
+    void SetProfileLinkEnabled(ProfileList l, bool on) override {
+        GMD_REC("SetProfileLinkEnabled", l, on);
+    }
+#undef GMD_REC
+
+  private:
+    std::shared_ptr<CallLog> log_;
+};
+
+// Runs the event loop until `done` holds or the limit passes; false on time-out.
+inline bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A closed main window posts quit messages; outside a running loop they would leave Qt's
+// "quit now" state set and every later modal loop would return at once. Running the
+// application loop once to a posted quit consumes them and clears that state.
+inline void DrainQuitMessages() {
+    QTest::qWait(1);  // let already posted quits run first
+    ui::CPaintManagerUI::PostQuitMessage(0);
+    QApplication::exec();
+}
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        SaveEnv("HOME");
+        SaveEnv("XDG_CONFIG_HOME");
+        SaveEnv("XDG_DATA_HOME");
+        const std::string home = home_.path().toStdString();
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+
+        SetDebugTraceSink([this](std::string_view line) {
+            std::lock_guard lock(traceMutex_);
+            traces_.emplace_back(line);
+        });
+
+        ui::CPaintManagerUI::SetResourcePath(GMD_SKIN_DIR);
+        auto* resources = ui::CResourceManager::GetInstance();
+        ASSERT_TRUE(resources->LoadResource("res.xml")) << resources->GetLastError();
+        static const bool registered = [] {
+            RegisterCustomControls();
+            return true;
+        }();
+        (void)registered;
+        g_instanceMessage = ui::RegisterWindowMessage("QUARVEN_004");
+
+        bus_ = std::make_unique<VirtualHidBus>();
+        backend_ = bus_->MakeBackend();
+        mouse_ = std::make_unique<emu::EmulatedDevice>(emu::DeviceKind::Mouse, *bus_);
+        calls_ = std::make_shared<CallLog>();
+    }
+
+    void TearDown() override {
+        CloseMainWnd();
+        mouse_.reset();
+        backend_.reset();
+        bus_.reset();
+        SetDebugTraceSink(nullptr);
+        for (const auto& [name, value] : savedEnv_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+    void PlugMouse() { mouse_->Plug(); }
+
+    // Builds the main window with the recorder, runs `beforeCreate` (worker bodies, ...), creates
+    // it like the program does and processes events until first-show initialisation has run.
+    CMainWnd* CreateMainWnd(const std::function<void(CMainWnd&)>& beforeCreate = {}) {
+        wnd_ = std::make_unique<CMainWnd>(backend_);
+        wnd_->SetOperations(std::make_unique<RecordingOperations>(calls_));
+        if (beforeCreate) {
+            beforeCreate(*wnd_);
+        }
+        const ui::HWND hwnd =
+            wnd_->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572);
+        EXPECT_NE(hwnd, 0u);
+        wnd_->CenterWindow();
+        // First show gives the channels their identity, all within one notification.
+        EXPECT_TRUE(SpinUntil([&] { return wnd_->KeyboardDevice().ProductId() == 0x6556; }))
+            << "first-show initialisation did not run";
+        return wnd_.get();
+    }
+
+    // Closes the main window (shutdown runs), deletes it and consumes its quit messages.
+    void CloseMainWnd() {
+        if (!wnd_) {
+            return;
+        }
+        if (ui::IsWindow(wnd_->GetHWND())) {
+            wnd_->Close();
+        }
+        ui::CMenuWnd::DestroyMenu();
+        wnd_.reset();
+        DrainQuitMessages();
+    }
+
+    ui::CControlUI* Find(const std::string& name) {
+        return wnd_ ? wnd_->GetPaintManager().FindControl(name) : nullptr;
+    }
+
+    std::vector<std::string> Traces() const {
+        std::lock_guard lock(traceMutex_);
+        return traces_;
+    }
+    bool HasTrace(const std::string& part) const {
+        std::lock_guard lock(traceMutex_);
+        return std::any_of(traces_.begin(), traces_.end(),
+                           [&](const auto& l) { return l.find(part) != std::string::npos; });
+    }
+    void ClearTraces() {
+        std::lock_guard lock(traceMutex_);
+        traces_.clear();
+    }
+
+    QTemporaryDir home_;
+    std::unique_ptr<VirtualHidBus> bus_;
+    std::shared_ptr<HidBackend> backend_;
+    std::unique_ptr<emu::EmulatedDevice> mouse_;
+    std::shared_ptr<CallLog> calls_;
+    std::unique_ptr<CMainWnd> wnd_;
+
+  private:
+    void SaveEnv(const char* name) {
+        const char* value = std::getenv(name);
+        savedEnv_.emplace_back(name,
+                               value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+
+    mutable std::mutex traceMutex_;
+    std::vector<std::string> traces_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+};
+
+}  // namespace gmd::app::testing

@@ -1,0 +1,498 @@
+// The main window's life: start-up order, worker threads and shutdown, wake-up and tray
+// procedures, menus, custom messages and timers.
+
+#include "app/main_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "tests/app/app_test_support.h"
+#include "ui/controls.h"
+
+namespace gmd::app::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The window that shows `widget` (a top-level host of a layout), found through its controls.
+ui::CWindowWnd* WindowOf(QWidget* widget) {
+    if (widget == nullptr) {
+        return nullptr;
+    }
+    for (QWidget* child : widget->findChildren<QWidget*>()) {
+        if (ui::CControlUI* control = ui::CControlUI::FromWidget(child)) {
+            if (control->GetManager() != nullptr) {
+                return control->GetManager()->GetWindow();
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Watches for modal message boxes: records each one's text and, unless told to leave them,
+// closes it (result 0) once it has been open for `closeAfter`.
+class BoxWatcher {
+  public:
+    struct Box {
+        std::string text;
+        bool isTextId = false;
+    };
+
+    explicit BoxWatcher(std::chrono::milliseconds closeAfter = 300ms, bool close = true)
+        : closeAfter_(closeAfter), close_(close) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+        timer_.start(10);
+    }
+    std::vector<Box> boxes;
+    bool AnyOpen() const { return current_ != nullptr; }
+
+  private:
+    void Tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != current_.data()) {
+            current_ = modal;
+            openedAt_ = Clock::now();
+            if (ui::CWindowWnd* window = WindowOf(modal)) {
+                Box box;
+                if (auto* impl = dynamic_cast<ui::WindowImplBase*>(window)) {
+                    if (ui::CControlUI* text = impl->GetPaintManager().FindControl("MessageText")) {
+                        box.text = text->GetText();
+                        box.isTextId = text->IsResourceText();
+                    }
+                }
+                boxes.push_back(box);
+            }
+        }
+        if (close_ && current_ != nullptr && Clock::now() - openedAt_ >= closeAfter_) {
+            if (ui::CWindowWnd* window = WindowOf(current_)) {
+                window->Close(0);
+            }
+        }
+    }
+
+    QTimer timer_;
+    QPointer<QWidget> current_;
+    Clock::time_point openedAt_;
+    std::chrono::milliseconds closeAfter_;
+    bool close_;
+};
+
+std::vector<std::string> Without(std::vector<std::string> calls,
+                                 const std::set<std::string>& drop) {
+    std::erase_if(calls, [&](const std::string& c) { return drop.count(c) != 0; });
+    return calls;
+}
+
+std::filesystem::path MainIni() {
+    return AppDataFolder() / "main.ini";
+}
+
+using MainWndTest = AppTest;
+
+TEST_F(MainWndTest, StartUpInitialisesWindowThenFirstShow) {
+    CMainWnd* wnd = CreateMainWnd();
+
+    // Window initialisation.
+    EXPECT_TRUE(HasTrace("InitWindow"));
+    EXPECT_EQ(g_mainHwnd, wnd->GetHWND());
+    for (ui::CControlUI* button :
+         {wnd->m_closeBtn, wnd->m_maxBtn, wnd->m_restoreBtn, wnd->m_minBtn, wnd->m_skinBtn}) {
+        EXPECT_NE(button, nullptr);
+    }
+    for (auto* led : wnd->m_mouseLedButtons) {
+        ASSERT_NE(led, nullptr);
+        EXPECT_TRUE(led->IsChangerColor());
+        EXPECT_EQ(led->GetChangerAlpha(), 0);
+    }
+    for (auto* led : wnd->m_padLedButtons) {
+        ASSERT_NE(led, nullptr);
+        EXPECT_TRUE(led->IsChangerColor());
+    }
+    for (auto* key : wnd->m_keyButtons) {
+        EXPECT_NE(key, nullptr);
+    }
+    for (const char* name :
+         {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"}) {
+        auto* palette = dynamic_cast<ui::CColorPaletteUI*>(Find(name));
+        ASSERT_NE(palette, nullptr) << name;
+        EXPECT_EQ(palette->GetSelectColor(), 0xFF0199CBu) << name;
+    }
+    EXPECT_TRUE(wnd->m_trayIcon.IsCreated());
+    EXPECT_EQ(wnd->GetPaintManager().GetDPIObj()->GetAwareness(), 1);
+
+    // First show: page start-up in device order, then the channel identities.
+    const std::vector<std::string> firstCalls = calls_->All();
+    ASSERT_GE(firstCalls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(firstCalls.begin(), firstCalls.begin() + 3),
+              (std::vector<std::string>{"PageStartup(Keyboard)", "PageStartup(Mouse)",
+                                        "PageStartup(Mousepad)"}));
+    struct Identity {
+        CDeviceChannel& channel;
+        uint16_t product;
+    };
+    for (const Identity& id :
+         {Identity{wnd->MouseDevice(), 0x7643}, Identity{wnd->MousepadDevice(), 0x5004},
+          Identity{wnd->KeyboardDevice(), 0x6556}}) {
+        EXPECT_EQ(id.channel.VendorId(), 0x0C45);
+        EXPECT_EQ(id.channel.ProductId(), id.product);
+        EXPECT_EQ(id.channel.Usage(), 0x92);
+        EXPECT_EQ(id.channel.UsagePage(), 0xFF1C);
+        EXPECT_FALSE(id.channel.IsConnected());
+    }
+    const std::set<int> workers{1, 3, 4, 5, 6, 7, 8, 11};
+    for (int i = 0; i < kThreadSlots; ++i) {
+        EXPECT_EQ(wnd->m_threads[static_cast<size_t>(i)].joinable(), workers.count(i) == 1)
+            << "thread slot " << i;
+    }
+    // The offscreen desktop has no tray, so the window stays reachable.
+    EXPECT_FALSE(ui::CTrayIcon::IsTrayAvailable());
+    EXPECT_TRUE(wnd->IsWindowVisible());
+
+    // Start-up timers: 2 repeats, 11 and 12 fire once.
+    ASSERT_TRUE(SpinUntil([&] {
+        return calls_->Count("SendChangedLiveBlocks()") >= 3 &&
+               calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
+    }));
+    QTest::qWait(700);
+    EXPECT_EQ(calls_->Count("KeyboardReadOut()"), 1);
+    EXPECT_EQ(calls_->Count("MousepadReadOut()"), 1);
+}
+
+TEST_F(MainWndTest, BackgroundFromMainIniAppliesAtFirstShow) {
+    ASSERT_TRUE(IniWriteString(MainIni(), "SKINIMAGE", "FLAGS", "1"));
+    ASSERT_TRUE(IniWriteString(MainIni(), "SKINIMAGE", "IMAGE", "/tmp/background.png"));
+    CreateMainWnd();
+    ui::CControlUI* root = Find("root");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->GetBkColor(), 0u);
+    EXPECT_EQ(root->GetBkImage(), "/tmp/background.png");
+}
+
+TEST_F(MainWndTest, WorkersGetTheirParameterAndShutdownEndsInTime) {
+    std::atomic<CMainWnd*> seenOwner{nullptr};
+    std::atomic<StopEvent*> seenEvent{nullptr};
+    std::atomic<int> passes{0};
+    CMainWnd* wnd = CreateMainWnd([&](CMainWnd& w) {
+        w.SetWorkerBody(6, [&](WorkerThreadParam& param) {
+            seenOwner = param.owner;
+            seenEvent = param.stopEvent;
+            param.stopEvent->Reset();
+            while (!param.stopEvent->Wait(1)) {
+                ++passes;
+            }
+        });
+    });
+    ASSERT_TRUE(SpinUntil([&] { return passes.load() > 0; }));
+    EXPECT_EQ(seenOwner.load(), wnd);
+    EXPECT_EQ(seenEvent.load(), &wnd->m_stopEvents[6]);
+
+    ClearTraces();
+    const auto start = Clock::now();
+    wnd->Close();
+    const auto took = Clock::now() - start;
+    EXPECT_LT(took, 5s);
+    EXPECT_TRUE(wnd->ThreadsEndedInTime());
+    for (const auto& thread : wnd->m_threads) {
+        EXPECT_FALSE(thread.joinable());
+    }
+    const std::vector<std::string> traces = Traces();
+    const auto exitLine = std::find(traces.begin(), traces.end(), "退出测试");
+    ASSERT_NE(exitLine, traces.end());
+    EXPECT_NE(std::find(exitLine, traces.end(), "所有对象处于激发状态\n"), traces.end());
+    EXPECT_FALSE(wnd->IsWindowVisible());
+    EXPECT_FALSE(wnd->m_trayIcon.IsCreated());
+}
+
+// Takes the full shutdown wait of ten seconds.
+TEST_F(MainWndTest, ShutdownEndsDespiteAWorkerThatIgnoresItsStopEvent) {
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto exited = std::make_shared<std::atomic<bool>>(false);
+    CMainWnd* wnd = CreateMainWnd([&](CMainWnd& w) {
+        w.SetWorkerBody(3, [release, exited](WorkerThreadParam&) {
+            while (!release->load()) {
+                std::this_thread::sleep_for(5ms);
+            }
+            exited->store(true);
+        });
+    });
+    const auto start = Clock::now();
+    wnd->Close();
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, 9900ms);
+    EXPECT_LT(took, 40s);
+    EXPECT_FALSE(wnd->ThreadsEndedInTime());
+    EXPECT_TRUE(HasTrace("所有对象处于非激发状态，超时\n"));
+    for (const auto& thread : wnd->m_threads) {
+        EXPECT_FALSE(thread.joinable());  // joined or left behind, never blocking the exit
+    }
+    release->store(true);
+    EXPECT_TRUE(SpinUntil([&] { return exited->load(); }));
+}
+
+TEST_F(MainWndTest, WakeUpBringsTheWindowForwardOnlyWithADevice) {
+    CMainWnd* wnd = CreateMainWnd();
+    wnd->ShowWindow(false);
+    wnd->MouseDevice().SetConnected(true);
+    ClearTraces();
+    ui::PostMessage(wnd->GetHWND(), g_instanceMessage);
+    ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible(); }));
+    EXPECT_TRUE(HasTrace("软件标示 " + std::to_string(g_instanceMessage) + "，0d0d"));
+}
+
+// Without a device both the wake-up and the tray click hide the window and show one
+// "message_text_1" box however often they are repeated while it is open.
+TEST_F(MainWndTest, NoDeviceShowsOneBoxPerPathAndHides) {
+    struct Case {
+        const char* path;
+        std::function<void(CMainWnd&)> trigger;
+    };
+    const Case cases[] = {
+        {"wake-up", [](CMainWnd& w) { ui::PostMessage(w.GetHWND(), g_instanceMessage); }},
+        {"tray", [](CMainWnd& w) { w.m_trayIcon.SimulateClick(ui::WM_LBUTTONUP); }},
+    };
+    CMainWnd* wnd = CreateMainWnd();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        wnd->ShowWindow(true);
+        BoxWatcher watcher(800ms);
+        c.trigger(*wnd);
+        c.trigger(*wnd);
+        c.trigger(*wnd);
+        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty(); }));
+        ASSERT_TRUE(SpinUntil([&] { return !watcher.AnyOpen(); }));
+        QTest::qWait(100);
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_EQ(watcher.boxes[0].text, "message_text_1");
+        EXPECT_TRUE(watcher.boxes[0].isTextId);
+        EXPECT_FALSE(wnd->IsWindowVisible());
+    }
+}
+
+TEST_F(MainWndTest, NoDeviceMessageShowsTheSelfClosingBoxAndHides) {
+    CMainWnd* wnd = CreateMainWnd();
+    BoxWatcher watcher(0ms, /*close=*/false);
+    ui::PostMessage(wnd->GetHWND(), WM_NO_DEVICE);
+    ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !watcher.AnyOpen(); }));  // closes by itself
+    EXPECT_EQ(watcher.boxes[0].text, "message_text_20");
+    EXPECT_FALSE(wnd->IsWindowVisible());
+}
+
+TEST_F(MainWndTest, TrayLeftClickTogglesWhileADeviceIsConnected) {
+    CMainWnd* wnd = CreateMainWnd();
+    wnd->KeyboardDevice().SetConnected(true);
+    ASSERT_TRUE(wnd->IsWindowVisible());
+    wnd->m_trayIcon.SimulateClick(ui::WM_LBUTTONUP);
+    ASSERT_TRUE(SpinUntil([&] { return !wnd->IsWindowVisible(); }));
+    ClearTraces();
+    wnd->m_trayIcon.SimulateClick(ui::WM_LBUTTONUP);
+    ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible(); }));
+    EXPECT_TRUE(SpinUntil([&] { return HasTrace("1234567890"); }));  // timer 7
+}
+
+TEST_F(MainWndTest, TrayRightClickMenuStartsWithExitInTheStoredLanguage) {
+    struct Case {
+        const char* language;  // nullptr: no main.ini value
+        const char* exitText;
+    };
+    const Case cases[] = {{nullptr, "Close"}, {"0", "Close"}, {"1", "关闭"}, {"2", ""}};
+    CMainWnd* wnd = CreateMainWnd();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language != nullptr ? c.language : "none");
+        if (c.language != nullptr) {
+            ASSERT_TRUE(IniWriteString(MainIni(), "SKINIMAGE", "LANGUAGE", c.language));
+        } else {
+            std::filesystem::remove(MainIni());
+        }
+        wnd->m_trayIcon.SimulateClick(ui::WM_RBUTTONUP);
+        ASSERT_TRUE(SpinUntil([&] { return wnd->m_popupMenu && wnd->m_popupMenu->IsOpen(); }));
+        ui::CMenuUI* menu = wnd->m_popupMenu->GetMenuUI();
+        ASSERT_GE(menu->GetCount(), 2);
+        EXPECT_EQ(menu->GetItemAt(0)->name, "exit");
+        EXPECT_EQ(menu->GetItemAt(0)->text, c.exitText);
+        wnd->m_popupMenu->Close();
+        wnd->m_popupMenu.reset();
+    }
+
+    // Choosing it ends the window.
+    wnd->m_trayIcon.SimulateClick(ui::WM_RBUTTONUP);
+    ASSERT_TRUE(SpinUntil([&] { return wnd->m_popupMenu && wnd->m_popupMenu->IsOpen(); }));
+    const ui::HWND hwnd = wnd->GetHWND();
+    ASSERT_TRUE(wnd->m_popupMenu->Choose("exit"));
+    EXPECT_TRUE(SpinUntil([&] { return !ui::IsWindow(hwnd); }));
+}
+
+TEST_F(MainWndTest, MainMenuOpensFromTheMenuFile) {
+    CMainWnd* wnd = CreateMainWnd();
+    wnd->OpenMainMenu();
+    ASSERT_TRUE(wnd->m_popupMenu);
+    EXPECT_TRUE(wnd->m_popupMenu->IsOpen()) << wnd->m_popupMenu->GetLastError();
+    EXPECT_GT(wnd->m_popupMenu->GetMenuUI()->GetCount(), 0);
+}
+
+TEST_F(MainWndTest, MenuCommands) {
+    CMainWnd* wnd = CreateMainWnd();
+    const ui::HWND hwnd = wnd->GetHWND();
+    auto send = [&](const std::string& name, const std::string& text) {
+        auto* command = new ui::MenuCmd;
+        command->szName = name;
+        command->szText = text;
+        return ui::SendMessage(hwnd, ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(command));
+    };
+
+    {
+        BoxWatcher watcher;
+        EXPECT_EQ(ui::SendMessage(hwnd, ui::WM_MENU_CLICK, 0), 0);  // null record: ignored
+        for (const char* quiet : {"qianting", "Menu_Import", "Menu_Export"}) {
+            send(quiet, "text");
+        }
+        QTest::qWait(100);
+        EXPECT_TRUE(watcher.boxes.empty());
+        EXPECT_TRUE(ui::IsWindow(hwnd));
+    }
+    {
+        // An item without an action of its own shows its text as it is.
+        BoxWatcher watcher;
+        QTimer::singleShot(0, [&] { send("something_new", "Hello there"); });
+        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
+        EXPECT_EQ(watcher.boxes[0].text, "Hello there");
+        EXPECT_FALSE(watcher.boxes[0].isTextId);
+    }
+    // The language items are compared without case and stored in main.ini.
+    send("LAN_CN", "");
+    EXPECT_EQ(IniReadString(MainIni(), "SKINIMAGE", "LANGUAGE", ""), "1");
+    send("lan_en", "");
+    EXPECT_EQ(IniReadString(MainIni(), "SKINIMAGE", "LANGUAGE", ""), "0");
+
+    // "exit" compares exactly.
+    {
+        BoxWatcher watcher;
+        QTimer::singleShot(0, [&] { send("EXIT", "Exit?"); });
+        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
+        EXPECT_EQ(watcher.boxes[0].text, "Exit?");
+    }
+    send("exit", "");
+    EXPECT_FALSE(ui::IsWindow(hwnd));
+}
+
+TEST_F(MainWndTest, OneShotTimersRunTheirOperationsOnce) {
+    CMainWnd* wnd = CreateMainWnd();
+    // Let the start-up one-shots pass first.
+    ASSERT_TRUE(SpinUntil([&] {
+        return calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
+    }));
+    struct Case {
+        ui::UINT timer;
+        bool mouseConnected;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {TIMER_MOUSE_ATTACH,
+         false,
+         {"MouseReadOut()", "RefreshMouseControls()", "RefreshKeyFunctionLists()"}},
+        {TIMER_MOUSE_PROFILE_RELOAD, false, {"MouseRefreshOnRequest()", "RefreshMouseControls()"}},
+        {TIMER_MOUSE_FRAME, true, {"SendMouseFrame()"}},
+        {TIMER_MOUSE_FRAME, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.timer);
+        wnd->MouseDevice().SetConnected(c.mouseConnected);
+        calls_->Clear();
+        ui::SetTimer(wnd->GetHWND(), c.timer, 10);
+        auto got = [&] { return Without(calls_->All(), {"SendChangedLiveBlocks()"}); };
+        if (!c.calls.empty()) {
+            ASSERT_TRUE(SpinUntil([&] { return got().size() >= c.calls.size(); }));
+        }
+        QTest::qWait(200);  // one-shot: nothing more follows
+        EXPECT_EQ(got(), c.calls);
+    }
+}
+
+TEST_F(MainWndTest, CustomMessagesReachTheirOperations) {
+    CMainWnd* wnd = CreateMainWnd();
+    struct Case {
+        ui::UINT msg;
+        ui::WPARAM wParam;
+        ui::LPARAM lParam;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {ui::WM_ACTIVATE, 0, 0, {"RemoveInputHooks()"}},
+        {ui::WM_ACTIVATE, 1, 0, {}},
+        {WM_HOOK_KEY_SINGLEKEY, 65, 7, {"CaptureKey(Keyboard,65,7)"}},
+        {WM_HOOK_MOU_SINGLEKEY, 66, 0, {"CaptureKey(Mouse,66,0)"}},
+        {WM_HOOK_KEY_MACRO, 256, 9, {"RecordMacroKeyboardEvent(Keyboard,256,9)"}},
+        {WM_HOOK_KEY_MACRO_MOUSE, 513, 3, {"RecordMacroMouseEvent(Keyboard,513,3)"}},
+        {WM_HOOK_MOU_MACRO, 257, 9, {"RecordMacroKeyboardEvent(Mouse,257,9)"}},
+        {WM_HOOK_MOU_MACRO_MOUSE, 514, 4, {"RecordMacroMouseEvent(Mouse,514,4)"}},
+        {WM_MOUSE_RELOAD, 0, 0, {"MouseReadOut()", "RefreshMouseControls()"}},
+        {WM_PAD_RELOAD, 0, 0, {"MousepadReadOut()"}},
+        {WM_KEYBOARD_RELOAD, 0, 0, {"KeyboardReadOut()"}},
+        {WM_KEYBOARD_PROFILE_RELOAD, 0, 0, {"KeyboardProfileReload()"}},
+    };
+    // Start-up one-shots out of the way, so they cannot be mistaken for replies.
+    ASSERT_TRUE(SpinUntil([&] {
+        return calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
+    }));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.msg);
+        calls_->Clear();
+        wnd->SendMessage(c.msg, c.wParam, c.lParam);
+        EXPECT_EQ(Without(calls_->All(), {"SendChangedLiveBlocks()"}), c.calls);
+    }
+
+    // The progress indicator: shown at once, hidden about a second after "done".
+    ui::CControlUI* progress = Find("setting_progress");
+    ASSERT_NE(progress, nullptr);
+    progress->SetVisible(false);
+    wnd->SendMessage(WM_PROGRESS_SHOW);
+    EXPECT_TRUE(progress->IsOwnVisible());
+    const auto done = Clock::now();
+    wnd->SendMessage(WM_PROGRESS_DONE);
+    ASSERT_TRUE(SpinUntil([&] { return !progress->IsOwnVisible(); }));
+    EXPECT_GE(Clock::now() - done, 900ms);
+}
+
+TEST_F(MainWndTest, BuilderCallbackMakesSubPagesAndCustomControls) {
+    CMainWnd* wnd = CreateMainWnd();
+    struct Case {
+        const char* tag;
+        const char* expectedClass;  // nullptr: no control
+    };
+    const Case cases[] = {
+        {"circleprogress", "CircleProgress"},
+        {"DEVICEKEYBUTTON", "DeviceKeyButton"},
+        {"NoSuchTag", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<ui::CControlUI> control(wnd->CreateControl(c.tag));
+        if (c.expectedClass == nullptr) {
+            EXPECT_EQ(control, nullptr) << c.tag;
+        } else {
+            ASSERT_NE(control, nullptr) << c.tag;
+            EXPECT_EQ(control->GetClass(), c.expectedClass);
+        }
+    }
+    for (const char* tag :
+         {"kb_key_ui", "KB_DENG_UI", "kb_Macro_UI", "MS_Deng_UI", "ms_macro_ui", "MS_Key_UI",
+          "mp_deng_ui", "MS_DPI_UI", "MS_CURSOR_UI", "kb_CURSOR_UI"}) {
+        std::unique_ptr<ui::CControlUI> page(wnd->CreateControl(tag));
+        EXPECT_NE(page, nullptr) << tag;
+    }
+}
+
+}  // namespace
+}  // namespace gmd::app::testing

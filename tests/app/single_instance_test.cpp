@@ -1,0 +1,136 @@
+// The real program, started twice: the second start wakes the first and ends; a socket left by
+// a killed instance does not stop the next start; bad arguments end with usage.
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A private HOME and runtime folder, so the instances under test meet nobody else's.
+class SingleInstanceTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    void Start(QProcess& process, const QString& traceName, const QStringList& args = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir_.path());
+        env.insert("XDG_CONFIG_HOME", dir_.path() + "/.config");
+        env.insert("XDG_RUNTIME_DIR", dir_.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("GMD_DEBUG_FILE", Trace(traceName));
+        env.remove("GMD_DEBUG");
+        process.setProcessEnvironment(env);
+        process.start(GMD_APP_EXE, args);
+        ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
+    }
+    QString Trace(const QString& name) const { return dir_.path() + "/" + name + ".txt"; }
+    QString SocketPath() const {
+        return dir_.path() + "/PELKARDRVER1-" + QString::number(::getuid());
+    }
+    // Up and running: the main window exists and the guard listens.
+    bool WaitUntilRunning(QProcess& process, const QString& traceName) {
+        return SpinUntil([&] {
+            return process.state() == QProcess::Running &&
+                   ReadAll(Trace(traceName)).contains("InitWindow") &&
+                   QFileInfo::exists(SocketPath());
+        });
+    }
+    static void Stop(QProcess& process) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(SingleInstanceTest, SecondStartWakesTheFirstAndEnds) {
+    QProcess first;
+    Start(first, "first");
+    ASSERT_TRUE(WaitUntilRunning(first, "first")) << first.readAllStandardError().toStdString();
+
+    QProcess second;
+    Start(second, "second");
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString secondTrace = ReadAll(Trace("second"));
+    EXPECT_TRUE(secondTrace.contains("软件标示："));
+    EXPECT_FALSE(secondTrace.contains("InitWindow"));  // no window at all
+
+    // The first received the registered message.
+    EXPECT_TRUE(SpinUntil([&] { return ReadAll(Trace("first")).contains("软件标示 "); }));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // SIGTERM runs the ordinary shutdown.
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    const QString firstTrace = ReadAll(Trace("first"));
+    EXPECT_TRUE(firstTrace.contains("退出测试"));
+    EXPECT_TRUE(firstTrace.contains("所有对象处于激发状态"));
+    EXPECT_FALSE(QFileInfo::exists(SocketPath()));
+    Stop(first);
+}
+
+TEST_F(SingleInstanceTest, SocketOfAKilledInstanceIsTakenOver) {
+    QProcess crashed;
+    Start(crashed, "crashed");
+    ASSERT_TRUE(WaitUntilRunning(crashed, "crashed"));
+    crashed.kill();
+    ASSERT_TRUE(crashed.waitForFinished(10000));
+    ASSERT_TRUE(QFileInfo::exists(SocketPath()));  // left behind
+
+    QProcess next;
+    Start(next, "next");
+    EXPECT_TRUE(SpinUntil([&] { return ReadAll(Trace("next")).contains("InitWindow"); }))
+        << next.readAllStandardError().toStdString();
+    EXPECT_EQ(next.state(), QProcess::Running);
+    next.terminate();
+    EXPECT_TRUE(next.waitForFinished(30000));
+    EXPECT_EQ(next.exitCode(), 0);
+    Stop(next);
+}
+
+TEST_F(SingleInstanceTest, OtherArgumentsEndWithUsage) {
+    for (const QStringList& args : {QStringList{"--bogus"}, QStringList{"--virtual", "extra"}}) {
+        QProcess process;
+        Start(process, "usage", args);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 64) << args.join(' ').toStdString();
+        EXPECT_TRUE(process.readAllStandardError().contains("usage: gaming-mouse-driver"));
+    }
+}
+
+}  // namespace
