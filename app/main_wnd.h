@@ -56,14 +56,14 @@ inline constexpr int kShutdownWaitMs = 10000;
 
 // A manual-reset event: the stop signal of one worker thread.
 class StopEvent {
-public:
+  public:
     void Set();
     void Reset();
     bool IsSet() const;
     // true when set within the time.
     bool Wait(int timeoutMs) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool set_ = false;
@@ -83,21 +83,21 @@ using WorkerBody = std::function<void(WorkerThreadParam&)>;
 
 // Input hooks for key capture and macro recording (filled by the macro subsystem).
 class CDeviceHook {
-public:
+  public:
     virtual ~CDeviceHook() = default;
     virtual void RemoveHooks() {}
 };
 
 // A notification pump with no handlers, registered as the virtual window "mainpage".
 class CMainPage {
-public:
+  public:
     void Notify(ui::TNotifyUI&) {}
 };
 
 class CMainWnd : public ui::WindowImplBase,
                  public ReceiverImpl<int, SkinChangedParam>,
                  public ui::IQueryControlText {
-public:
+  public:
     // backend: the HID access the three channels use (hardware or the virtual bus).
     explicit CMainWnd(std::shared_ptr<HidBackend> backend);
     ~CMainWnd() override;
@@ -142,7 +142,7 @@ public:
     // ReceiverImpl
     int Receive(SkinChangedParam param) override;
 
-protected:
+  protected:
     std::string GetWindowClassName() const override { return "MainWnd"; }
     std::string GetSkinFile() const override { return "XML_MAIN"; }
     void InitWindow() override;
@@ -156,7 +156,7 @@ protected:
     // to see which notifications get there.
     virtual void BaseNotify(ui::TNotifyUI& msg);
 
-private:
+  private:
     // Part by part; each lives in its own source file.
     void FirstShowInit();                         // main_wnd.cpp
     void StartWorkerThreads();                    // main_wnd.cpp
@@ -172,13 +172,13 @@ private:
     void RouteFocus(ui::TNotifyUI& msg, bool gained);
     void RouteHover(ui::TNotifyUI& msg, bool enter);
     void RouteColorChanged(ui::TNotifyUI& msg);
-    void ChooseDpiStageColour(int stage);   // palette dialog, then the stage colour
+    void ChooseDpiStageColour(int stage);  // palette dialog, then the stage colour
     void OpenSkinChooser(ui::CControlUI* anchor);
     void OpenAboutWindow();
-    void ApplyStartupLanguage();             // language_skin.cpp
-    void SyncLanguageFromRegistry();         // language_skin.cpp
+    void ApplyStartupLanguage();      // language_skin.cpp
+    void SyncLanguageFromRegistry();  // language_skin.cpp
 
-public:
+  public:
     // Members in the order of construction.
     std::array<StopEvent, kThreadSlots> m_stopEvents;
     std::array<std::thread, kThreadSlots> m_threads;
@@ -201,7 +201,7 @@ public:
     CDeviceChannel m_mousepadDevice;
     std::unique_ptr<CDeviceHook> m_deviceHook;
 
-private:
+  private:
     std::unique_ptr<SubsystemOperations> operations_;
     std::array<WorkerBody, kThreadSlots> workerBodies_;
     std::array<WorkerThreadParam, kThreadSlots> workerParams_{};

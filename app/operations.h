@@ -11,8 +11,15 @@ namespace gmd::app {
 enum class Device { Keyboard, Mouse, Mousepad };
 
 // The seven profile lists.
-enum class ProfileList { MouseDevice, MouseLight, MouseKey, KeyboardDevice, KeyboardLight,
-                         KeyboardKey, MousepadLight };
+enum class ProfileList {
+    MouseDevice,
+    MouseLight,
+    MouseKey,
+    KeyboardDevice,
+    KeyboardLight,
+    KeyboardKey,
+    MousepadLight
+};
 
 enum class ProfileOp { Add, Delete, Import, Export, Copy, Reset };
 
@@ -20,10 +27,25 @@ enum class MacroStepMove { Down, Up, ToTop, ToBottom, Delete, DeleteAll };
 
 // Mouse actions the macro editor can insert ("ms_macro_inset_" + name + "_btn").
 enum class MacroMouseInsert {
-    LeftKey, RightKey, MiddleKey, ForwardKey, BackKey,
-    LeftKeyDown, RightKeyDown, MiddleKeyDown, ForwardKeyDown, BackKeyDown,
-    LeftKeyUp, RightKeyUp, MiddleKeyUp, ForwardKeyUp, BackKeyUp,
-    MoveLeft, MoveRight, MoveUp, MoveDown,
+    LeftKey,
+    RightKey,
+    MiddleKey,
+    ForwardKey,
+    BackKey,
+    LeftKeyDown,
+    RightKeyDown,
+    MiddleKeyDown,
+    ForwardKeyDown,
+    BackKeyDown,
+    LeftKeyUp,
+    RightKeyUp,
+    MiddleKeyUp,
+    ForwardKeyUp,
+    BackKeyUp,
+    MoveLeft,
+    MoveRight,
+    MoveUp,
+    MoveDown,
 };
 
 enum class MacroStepField { Key, MouseButton, Direction };
@@ -32,20 +54,20 @@ enum class PointerMove { Left, Right, Up, Down };
 enum class Axis { X, Y };
 
 class SubsystemOperations {
-public:
+  public:
     virtual ~SubsystemOperations() = default;
 
     // ---- start-up and device read-outs (messages and timers) ----
-    virtual void PageStartup(Device device);         // profile and macro lists
-    virtual void MouseReadOut();                     // whole configuration from the mouse
-    virtual void MouseRefreshOnRequest();            // the active onboard profile again
-    virtual void RefreshMouseControls();             // image-to-controls pass
-    virtual void RefreshKeyFunctionLists();          // after the attach read-out
-    virtual void KeyboardReadOut();                  // then the keyboard lighting page
+    virtual void PageStartup(Device device);  // profile and macro lists
+    virtual void MouseReadOut();              // whole configuration from the mouse
+    virtual void MouseRefreshOnRequest();     // the active onboard profile again
+    virtual void RefreshMouseControls();      // image-to-controls pass
+    virtual void RefreshKeyFunctionLists();   // after the attach read-out
+    virtual void KeyboardReadOut();           // then the keyboard lighting page
     virtual void KeyboardProfileReload();
-    virtual void MousepadReadOut();                  // then the mousepad lighting page
-    virtual void SendChangedLiveBlocks();            // every 100 ms
-    virtual void SendMouseFrame();                   // the current mouse LED frame
+    virtual void MousepadReadOut();        // then the mousepad lighting page
+    virtual void SendChangedLiveBlocks();  // every 100 ms
+    virtual void SendMouseFrame();         // the current mouse LED frame
 
     // ---- input hooks and macro recording ----
     virtual void RemoveInputHooks();
@@ -132,7 +154,7 @@ public:
     virtual void RemoveProfileLink(ProfileList list);
     virtual void SetProfileLinkEnabled(ProfileList list, bool on);
 
-protected:
+  protected:
     // The trace line of an operation whose subsystem is not there yet.
     static void NotYet(const std::string& what);
 };

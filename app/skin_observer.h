@@ -10,7 +10,7 @@ namespace gmd::app {
 struct SkinChangedParam {
     bool colour = false;  // true: the background is a colour
     uint32_t argb = 0;
-    std::string image;    // image path otherwise
+    std::string image;  // image path otherwise
 };
 
 template <typename ReturnT, typename ParamT>
@@ -19,7 +19,7 @@ class ReceiverImpl;
 // Holds receivers under a running count; broadcasts hand each a copy in key order.
 template <typename ReturnT, typename ParamT>
 class ObserverImpl {
-public:
+  public:
     virtual ~ObserverImpl() = default;
     virtual void AddReceiver(ReceiverImpl<ReturnT, ParamT>* receiver) {
         if (receiver == nullptr) {
@@ -51,14 +51,14 @@ public:
     }
     size_t ReceiverCount() const { return receivers_.size(); }
 
-private:
+  private:
     std::map<int, ReceiverImpl<ReturnT, ParamT>*> receivers_;
     int count_ = 0;
 };
 
 template <typename ReturnT, typename ParamT>
 class ReceiverImpl {
-public:
+  public:
     virtual ~ReceiverImpl() = default;
     virtual int AddObserver(ObserverImpl<ReturnT, ParamT>* observer) {
         observers_[count_] = observer;
@@ -72,7 +72,7 @@ public:
     virtual ReturnT Receive(ParamT) { return ReturnT{}; }
     virtual ReturnT Respond(ParamT, ObserverImpl<ReturnT, ParamT>*) { return ReturnT{}; }
 
-private:
+  private:
     std::map<int, ObserverImpl<ReturnT, ParamT>*> observers_;
     int count_ = 0;
 };
