@@ -122,16 +122,17 @@ class ImageCache {
     }
 
     // A null image when the file cannot be read.
-    QImage Get(const std::string& path, const ui::ImageSpec& spec, QSize pixels) {
-        std::string key =
-            path + '|' + std::to_string(spec.source.left) + ',' + std::to_string(spec.source.top) +
-            ',' + std::to_string(spec.source.right) + ',' + std::to_string(spec.source.bottom) +
-            '|' + std::to_string(pixels.width()) + 'x' + std::to_string(pixels.height());
+    QImage Get(const std::string& path, const ui::ImageSpec& imageSpec, QSize pixels) {
+        std::string key = path + '|' + std::to_string(imageSpec.source.left) + ',' +
+                          std::to_string(imageSpec.source.top) + ',' +
+                          std::to_string(imageSpec.source.right) + ',' +
+                          std::to_string(imageSpec.source.bottom) + '|' +
+                          std::to_string(pixels.width()) + 'x' + std::to_string(pixels.height());
         auto it = images_.find(key);
         if (it != images_.end()) {
             return it->second;
         }
-        QImage image = Load(path, spec, pixels);
+        QImage image = Load(path, imageSpec, pixels);
         if (image.isNull()) {
             return image;
         }
@@ -145,11 +146,11 @@ class ImageCache {
   private:
     static constexpr size_t kMaxEntries = 512;
 
-    static QImage Load(const std::string& path, const ui::ImageSpec& spec, QSize pixels) {
+    static QImage Load(const std::string& path, const ui::ImageSpec& imageSpec, QSize pixels) {
         const QString file = QString::fromStdString(path);
-        const QRect source(spec.source.left, spec.source.top, spec.source.Width(),
-                           spec.source.Height());
-        const bool useSource = spec.hasSource && source.isValid();
+        const QRect source(imageSpec.source.left, imageSpec.source.top, imageSpec.source.Width(),
+                           imageSpec.source.Height());
+        const bool useSource = imageSpec.hasSource && source.isValid();
         if (file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
             QSvgRenderer renderer(file);
             if (!renderer.isValid()) {
@@ -182,22 +183,22 @@ class ImageCache {
 
 bool DrawImageString(QPainter& painter, const QRect& dest, const std::string& image, DWORD color,
                      DWORD alpha, bool tint) {
-    ui::ImageSpec spec;
-    if (image.empty() || !ui::ParseImageString(image, spec) || spec.file.empty()) {
+    ui::ImageSpec imageSpec;
+    if (image.empty() || !ui::ParseImageString(image, imageSpec) || imageSpec.file.empty()) {
         return false;
     }
-    std::string path = spec.file;
+    std::string path = imageSpec.file;
     if (path.front() != '/') {
         path = ui::CPaintManagerUI::GetResourcePath() + path;
     }
     if (dest.isEmpty()) {
         // Nothing to cover; still tell whether the image is usable.
-        return !ImageCache::Instance().Get(path, spec, QSize(1, 1)).isNull();
+        return !ImageCache::Instance().Get(path, imageSpec, QSize(1, 1)).isNull();
     }
     const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels(std::max(1, qRound(dest.width() * ratio)),
                        std::max(1, qRound(dest.height() * ratio)));
-    const QImage scaled = ImageCache::Instance().Get(path, spec, pixels);
+    const QImage scaled = ImageCache::Instance().Get(path, imageSpec, pixels);
     if (scaled.isNull()) {
         return false;
     }
@@ -345,9 +346,21 @@ AttrStatus CDeviceKeyButtonUI::SetAttribute(const std::string& name, const std::
 }
 
 void CDeviceKeyButtonUI::SetLight(DWORD color, DWORD alpha, bool on) {
+    if (color != lightColor_ || alpha != lightAlpha_ || on != lightOn_) {
+        lightPending_ = true;
+    }
     lightColor_ = color;
     lightAlpha_ = alpha;
     lightOn_ = on;
+}
+
+bool CDeviceKeyButtonUI::FlushLight() {
+    if (!lightPending_) {
+        return false;
+    }
+    lightPending_ = false;
+    RequestRepaint();
+    return true;
 }
 
 void CDeviceKeyButtonUI::SetKeySetHidden(bool hidden) {

@@ -46,8 +46,10 @@ class CDeviceKeyButtonUI : public ui::CButtonUI {
     std::string GetClass() const override;  // "DeviceKeyButton"
     AttrStatus SetAttribute(const std::string& name, const std::string& value) override;
     // Colour 0x..RRGGBB tints the light image, alpha 0-255 is its opacity. Stored only: the
-    // caller's periodic repaint shows it.
+    // caller's periodic repaint shows it through FlushLight.
     void SetLight(DWORD color, DWORD alpha, bool on);
+    // Repaints when the light changed since the last flush; true when it did.
+    bool FlushLight();
     void SetKeySetHidden(bool hidden);
     bool IsKeySetHidden() const { return keySetHidden_; }
     bool IsLightOn() const { return lightOn_; }
@@ -74,6 +76,7 @@ class CDeviceKeyButtonUI : public ui::CButtonUI {
     std::string keySetImage_;
     bool keySetHidden_ = true;
     bool lightOn_ = false;
+    bool lightPending_ = false;
     DWORD lightColor_ = 255;
     DWORD lightAlpha_ = 200;
     int repaintRequests_ = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "platform/debug_output.h"
 
@@ -150,7 +151,15 @@ void CMainWnd::OnTimer(ui::UINT id) {
             ui::SetTimer(hwnd, TIMER_REPAINT, 50);
             break;
         case TIMER_REPAINT:
-            m_pm.Invalidate();
+            // Only lights that changed are redrawn, and nothing while nobody can see it: a
+            // whole-window repaint 20 times a second costs a tenth of a core.
+            if (IsWindowVisible() && !IsMinimized()) {
+                for (ui::CControlUI* control : m_keyButtons) {
+                    if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(control)) {
+                        key->FlushLight();
+                    }
+                }
+            }
             ui::SetTimer(hwnd, TIMER_REPAINT, 50);
             break;
         case TIMER_KEYBOARD_START:

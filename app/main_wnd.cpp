@@ -251,6 +251,7 @@ void CMainWnd::FirstShowInit() {
     ui::SetTimer(hwnd, TIMER_PAD_START, 500);
 
     ApplyStartupLanguage();
+    DebugTrace("first-show initialisation done");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -17,8 +17,8 @@ namespace {
 
 // Empty clears an image; anything else must be a readable image string.
 bool ValidImage(const std::string& value) {
-    ImageSpec spec;
-    return value.empty() || ParseImageString(value, spec);
+    ImageSpec imageSpec;
+    return value.empty() || ParseImageString(value, imageSpec);
 }
 
 std::string Rule(const std::string& selector, const std::string& body) {

@@ -614,8 +614,8 @@ AttrStatus CControlUI::SetAttribute(const std::string& name, const std::string& 
             SetBorderRound(number);
         }
     } else if (key == "bkimage") {
-        ImageSpec spec;
-        if (!value.empty() && !ParseImageString(value, spec)) {
+        ImageSpec imageSpec;
+        if (!value.empty() && !ParseImageString(value, imageSpec)) {
             return AttrStatus::BadValue;
         }
         SetBkImage(value);
@@ -737,16 +737,16 @@ std::string StyleColor(DWORD argb) {
 }
 
 std::string CControlUI::ResolveImagePath(const std::string& imageString) const {
-    ImageSpec spec;
-    if (!ParseImageString(imageString, spec)) {
+    ImageSpec imageSpec;
+    if (!ParseImageString(imageString, imageSpec)) {
         return {};
     }
-    std::string path = spec.file;
+    std::string path = imageSpec.file;
     if (path.front() != '/') {
         path = CPaintManagerUI::GetResourcePath() + path;
     }
-    if (spec.hasSource) {
-        path = CroppedImage(path, spec.source);
+    if (imageSpec.hasSource) {
+        path = CroppedImage(path, imageSpec.source);
     }
     return path;
 }
@@ -761,10 +761,10 @@ std::string CControlUI::ImageRule(const std::string& imageString, const char* pr
     if (prop != "border-image") {
         return rule + ";";
     }
-    ImageSpec spec;
-    ParseImageString(imageString, spec);
-    if (spec.hasCorner) {
-        const RECT& c = spec.corner;
+    ImageSpec imageSpec;
+    ParseImageString(imageString, imageSpec);
+    if (imageSpec.hasCorner) {
+        const RECT& c = imageSpec.corner;
         rule += " " + std::to_string(c.top) + " " + std::to_string(c.right) + " " +
                 std::to_string(c.bottom) + " " + std::to_string(c.left) +
                 " stretch stretch; border-width: " + std::to_string(c.top) + "px " +
@@ -821,14 +821,14 @@ bool ParseImageString(const std::string& text, ImageSpec& out) {
     while (eq < s.size() && s[eq] == ' ') {
         ++eq;
     }
-    ImageSpec spec;
+    ImageSpec imageSpec;
     if (keyEnd == 0 || eq >= s.size() || s[eq] != '=') {
         // A bare path.
         if (s.find_first_of("'\"") != std::string_view::npos) {
             return false;
         }
-        spec.file = std::string(s);
-        out = spec;
+        imageSpec.file = std::string(s);
+        out = imageSpec;
         return true;
     }
     size_t pos = 0;
@@ -870,7 +870,7 @@ bool ParseImageString(const std::string& text, ImageSpec& out) {
             if (file.empty()) {
                 return false;
             }
-            spec.file = std::string(file);
+            imageSpec.file = std::string(file);
             haveFile = true;
         } else if (key == "source") {
             RECT r;
@@ -878,15 +878,15 @@ bool ParseImageString(const std::string& text, ImageSpec& out) {
                 r.bottom <= r.top) {
                 return false;
             }
-            spec.source = r;
-            spec.hasSource = true;
+            imageSpec.source = r;
+            imageSpec.hasSource = true;
         } else if (key == "corner") {
             RECT r;
             if (!ParseRect(value, r) || r.left < 0 || r.top < 0 || r.right < 0 || r.bottom < 0) {
                 return false;
             }
-            spec.corner = r;
-            spec.hasCorner = true;
+            imageSpec.corner = r;
+            imageSpec.hasCorner = true;
         } else {
             return false;
         }
@@ -897,7 +897,7 @@ bool ParseImageString(const std::string& text, ImageSpec& out) {
     if (!haveFile) {
         return false;
     }
-    out = spec;
+    out = imageSpec;
     return true;
 }
 

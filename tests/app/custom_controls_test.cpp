@@ -199,6 +199,12 @@ TEST_F(KeyButtonTest, KeySetMarkerOnlyWhenShownAndRepaintOnlyOnChange) {
     }
     key_.SetLight(0x00FF00, 100, true);  // stores only
     EXPECT_EQ(key_.RepaintRequests() - afterAttribute, 2);
+    // The periodic flush repaints a changed light once, an unchanged one never.
+    EXPECT_TRUE(key_.FlushLight());
+    EXPECT_FALSE(key_.FlushLight());
+    key_.SetLight(0x00FF00, 100, true);
+    EXPECT_FALSE(key_.FlushLight());
+    EXPECT_EQ(key_.RepaintRequests() - afterAttribute, 3);
 }
 
 TEST_F(KeyButtonTest, Attributes) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/custom_controls.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/app/app_test_support.h"
@@ -419,6 +420,26 @@ TEST_F(MainWndTest, OneShotTimersRunTheirOperationsOnce) {
         QTest::qWait(200);  // one-shot: nothing more follows
         EXPECT_EQ(got(), c.calls);
     }
+}
+
+TEST_F(MainWndTest, RepaintTimerRedrawsChangedLightsOnlyWhileShown) {
+    CMainWnd* wnd = CreateMainWnd();
+    auto* key = dynamic_cast<CDeviceKeyButtonUI*>(wnd->m_keyButtons[5]);
+    ASSERT_NE(key, nullptr);
+    wnd->ShowWindow(true, false);
+    QTest::qWait(150);
+    const int before = key->RepaintRequests();
+    key->SetLight(0x00FF0000, 255, true);
+    ASSERT_TRUE(SpinUntil([&] { return key->RepaintRequests() == before + 1; }));
+    QTest::qWait(200);  // unchanged: no further repaint
+    EXPECT_EQ(key->RepaintRequests(), before + 1);
+
+    wnd->ShowWindow(false);
+    key->SetLight(0x0000FF00, 255, true);
+    QTest::qWait(200);
+    EXPECT_EQ(key->RepaintRequests(), before + 1);
+    wnd->ShowWindow(true, false);
+    EXPECT_TRUE(SpinUntil([&] { return key->RepaintRequests() == before + 2; }));
 }
 
 TEST_F(MainWndTest, CustomMessagesReachTheirOperations) {

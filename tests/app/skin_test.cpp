@@ -729,9 +729,9 @@ TEST_F(SkinTest, EveryImageTheSkinNamesLoads) {
         if (!kImageAttributes.count(Lower(attribute)) || value.empty()) {
             return;
         }
-        ui::ImageSpec spec;
-        EXPECT_TRUE(ui::ParseImageString(value, spec)) << value;
-        images.insert(spec.file);
+        ui::ImageSpec imageSpec;
+        EXPECT_TRUE(ui::ParseImageString(value, imageSpec)) << value;
+        images.insert(imageSpec.file);
     };
     for (const std::string& file : kLayoutFiles) {
         ForEachElement(Parse(file), [&](const ui::XmlElement& e) {

@@ -207,17 +207,17 @@ TEST(ParseTest, ColorsAndImageStrings) {
         {"it's.png", false, "", false},
     };
     for (const auto& c : images) {
-        ImageSpec spec;
-        EXPECT_EQ(ParseImageString(c.text, spec), c.ok) << c.text;
+        ImageSpec imageSpec;
+        EXPECT_EQ(ParseImageString(c.text, imageSpec), c.ok) << c.text;
         if (c.ok) {
-            EXPECT_EQ(spec.file, c.file) << c.text;
-            EXPECT_EQ(spec.hasSource, c.hasSource) << c.text;
+            EXPECT_EQ(imageSpec.file, c.file) << c.text;
+            EXPECT_EQ(imageSpec.hasSource, c.hasSource) << c.text;
         }
     }
-    ImageSpec spec;
-    ASSERT_TRUE(ParseImageString("file='x.png' source='1,2,30,40' corner='3,4,5,6'", spec));
-    EXPECT_EQ(spec.source, (RECT{1, 2, 30, 40}));
-    EXPECT_EQ(spec.corner, (RECT{3, 4, 5, 6}));
+    ImageSpec imageSpec;
+    ASSERT_TRUE(ParseImageString("file='x.png' source='1,2,30,40' corner='3,4,5,6'", imageSpec));
+    EXPECT_EQ(imageSpec.source, (RECT{1, 2, 30, 40}));
+    EXPECT_EQ(imageSpec.corner, (RECT{3, 4, 5, 6}));
 }
 
 template <class T, class Pred>

@@ -1,0 +1,160 @@
+// gmd-screenshots: starts the main window on the virtual mouse, walks the page tree the way a
+// user clicks through it and saves a picture of each page.
+//
+//   gmd-screenshots [--out DIR] [--lang en|cn]
+//
+// It uses the real data folder of $HOME, so run it with a scratch HOME (scripts/screenshots.sh).
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPixmap>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/custom_controls.h"
+#include "app/main_wnd.h"
+#include "device/virtual_hid_bus.h"
+#include "emulator/emulated_device.h"
+#include "ui/controls.h"
+#include "ui/paint_manager.h"
+#include "ui/resource_manager.h"
+#include "ui/window.h"
+
+namespace {
+
+using namespace gmd;
+
+struct Shot {
+    const char* file;
+    const char* deviceTab;
+    const char* pageTab;  // nullptr: the device tab has no sub-pages
+};
+
+constexpr Shot kShots[] = {
+    {"mouse-lighting", "ms_tab", "ms_deng_Op_tab"},
+    {"mouse-performance", "ms_tab", "ms_rich_Op_tab"},
+    {"mouse-buttons", "ms_tab", "ms_key_Op_tab"},
+    {"mouse-macros", "ms_tab", "ms_macro_Op_tab"},
+    {"mouse-cursor", "ms_tab", "ms_cursor_Op_tab"},
+    {"keyboard-lighting", "kb_tab", "kb_deng_Op_tab"},
+    {"keyboard-keys", "kb_tab", "kb_key_Op_tab"},
+    {"keyboard-macros", "kb_tab", "kb_macro_Op_tab"},
+    {"keyboard-cursor", "kb_tab", "kb_cursor_Op_tab"},
+    {"mousepad", "mp_tab", nullptr},
+    {"overview", "split_tab", nullptr},
+    {"about", "ani_tab", nullptr},
+};
+
+void Settle(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+// Clicks an option as a user would: the notification runs the window's own routing.
+bool Click(ui::CPaintManagerUI& pm, const char* name) {
+    auto* option = dynamic_cast<ui::COptionUI*>(pm.FindControl(name));
+    if (option == nullptr) {
+        std::fprintf(stderr, "gmd-screenshots: no option '%s' in the layout\n", name);
+        return false;
+    }
+    // Tabs of devices that are not attached are hidden; show them for the picture.
+    option->SetVisible(true);
+    option->Selected(true);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::string outDir = "docs/screenshots";
+    int language = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            outDir = argv[++i];
+        } else if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
+            const std::string lang = argv[++i];
+            if (lang != "en" && lang != "cn") {
+                std::fprintf(stderr, "gmd-screenshots: --lang takes en or cn\n");
+                return 2;
+            }
+            language = lang == "cn" ? 1 : 0;
+        } else {
+            std::fprintf(stderr, "usage: gmd-screenshots [--out DIR] [--lang en|cn]\n");
+            return 2;
+        }
+    }
+    if (!QDir().mkpath(QString::fromStdString(outDir))) {
+        std::fprintf(stderr, "gmd-screenshots: cannot create '%s'\n", outDir.c_str());
+        return 1;
+    }
+
+    ui::CPaintManagerUI::SetResourceType(1);
+    ui::CPaintManagerUI::SetResourcePath(GMD_BUILD_SKIN_DIR);
+    auto* resources = ui::CResourceManager::GetInstance();
+    if (!resources->LoadResource("res.xml")) {
+        std::fprintf(stderr, "gmd-screenshots: cannot load the skin: %s\n",
+                     resources->GetLastError().c_str());
+        return 1;
+    }
+    app::RegisterCustomControls();
+    QFile theme(QString::fromStdString(ui::CPaintManagerUI::GetResourcePath() + "theme.qss"));
+    if (theme.open(QIODevice::ReadOnly)) {
+        app.setStyleSheet(QString::fromUtf8(theme.readAll()));
+    }
+
+    VirtualHidBus bus;
+    emu::EmulatedDevice mouse(emu::DeviceKind::Mouse, bus);
+    mouse.Plug();
+    auto* window = new app::CMainWnd(bus.MakeBackend());
+    if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
+        std::fprintf(stderr, "gmd-screenshots: cannot create the main window\n");
+        delete window;
+        return 1;
+    }
+    window->CenterWindow();
+    window->ShowWindow(true, true);
+    Settle(1500);  // first-show initialisation and the device's first read-out
+    if (language != 0) {
+        window->SwitchLanguage(language);
+        Settle(200);
+    }
+
+    int failures = 0;
+    auto& pm = window->GetPaintManager();
+    for (const Shot& shot : kShots) {
+        if (!Click(pm, shot.deviceTab) || (shot.pageTab != nullptr && !Click(pm, shot.pageTab))) {
+            ++failures;
+            continue;
+        }
+        window->ShowWindow(true, true);
+        Settle(300);
+        const QPixmap picture = window->GetWidget()->grab();
+        const std::string path = outDir + "/" + shot.file + ".png";
+        if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+            std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", path.c_str());
+    }
+
+    window->Close(0);
+    ui::CPaintManagerUI::PostQuitMessage(0);
+    ui::CPaintManagerUI::MessageLoop();
+    if (!window->ThreadsEndedInTime()) {
+        std::fflush(nullptr);
+        std::_Exit(failures == 0 ? 0 : 1);
+    }
+    delete window;
+    resources->Release();
+    return failures == 0 ? 0 : 1;
+}
