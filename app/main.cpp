@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app_operations.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "app/single_instance.h"
@@ -21,6 +22,7 @@
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/debug_output.h"
+#include "platform/pointer_settings.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
 #include "ui/window.h"
@@ -140,6 +142,7 @@ int main(int argc, char** argv) {
     }
 
     auto* window = new CMainWnd(backend);
+    InstallSubsystems(*window, MakeDesktopPointerSettings());
     if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
         std::fprintf(stderr, "gaming-mouse-driver: cannot create the main window\n");
         delete window;

@@ -103,6 +103,15 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         case WM_KEYBOARD_PROFILE_RELOAD:
             Operations().KeyboardProfileReload();
             break;
+        case WM_MOUSE_ATTACHED:
+            OnMouseAttached();
+            break;
+        case WM_MOUSE_DETACHED:
+            OnMouseDetached(static_cast<int>(wParam));
+            break;
+        case WM_MOUSE_PRESENT:
+            OnMousePresent(wParam != 0);
+            break;
         case WM_PROGRESS_SHOW:
             if (ui::CControlUI* progress = m_pm.FindControl("setting_progress")) {
                 progress->SetVisible(true);

@@ -60,36 +60,6 @@ void IdleWorker(WorkerThreadParam& param) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// StopEvent
-
-void StopEvent::Set() {
-    {
-        std::lock_guard lock(mutex_);
-        set_ = true;
-    }
-    changed_.notify_all();
-}
-
-void StopEvent::Reset() {
-    std::lock_guard lock(mutex_);
-    set_ = false;
-}
-
-bool StopEvent::IsSet() const {
-    std::lock_guard lock(mutex_);
-    return set_;
-}
-
-bool StopEvent::Wait(int timeoutMs) const {
-    std::unique_lock lock(mutex_);
-    if (timeoutMs < 0) {
-        changed_.wait(lock, [this] { return set_; });
-        return true;
-    }
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
-}
-
-// ---------------------------------------------------------------------------------------------
 // Construction and teardown
 
 CMainWnd::CMainWnd(std::shared_ptr<HidBackend> backend)
@@ -97,6 +67,7 @@ CMainWnd::CMainWnd(std::shared_ptr<HidBackend> backend)
       m_mouseDevice(backend),
       m_mousepadDevice(backend),
       m_deviceHook(std::make_unique<CDeviceHook>()),
+      backend_(std::move(backend)),
       operations_(std::make_unique<SubsystemOperations>()) {}
 
 CMainWnd::~CMainWnd() {
@@ -362,7 +333,7 @@ void CMainWnd::WakeUp() {
         RaiseBriefly(*this);
         return;
     }
-    ShowWindow(false);
+    PutAway();
     if (!wakeUpBoxOpen_) {
         wakeUpBoxOpen_ = true;
         ShowMessageBox("message_text_1");
@@ -375,7 +346,16 @@ void CMainWnd::NoDevice() {
         lightTab->SetFocus();
     }
     ShowTimedMessageBox(true, "message_text_20");
-    ShowWindow(false);
+    PutAway();
+}
+
+void CMainWnd::PutAway() {
+    // Hidden, a window could only come back through the tray: without one it is minimised.
+    if (ui::CTrayIcon::IsTrayAvailable()) {
+        ShowWindow(false);
+    } else {
+        Minimize();
+    }
 }
 
 void CMainWnd::TrayLeftClick() {

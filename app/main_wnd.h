@@ -14,6 +14,7 @@
 #include "app/operations.h"
 #include "app/skin_observer.h"
 #include "device/device_channel.h"
+#include "platform/stop_event.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
 #include "ui/tray_icon.h"
@@ -39,6 +40,10 @@ inline constexpr ui::UINT WM_KEYBOARD_PROFILE_RELOAD = 0xB02;
 inline constexpr ui::UINT WM_PROGRESS_SHOW = 0xC00;
 inline constexpr ui::UINT WM_PROGRESS_DONE = 0xC01;
 inline constexpr ui::UINT WM_NO_DEVICE = 0xC05;
+// What the mouse detection thread found, carried to the UI thread (controls are touched there).
+inline constexpr ui::UINT WM_MOUSE_ATTACHED = 0xC10;
+inline constexpr ui::UINT WM_MOUSE_DETACHED = 0xC11;  // wParam: MouseWatchEvents::Next
+inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device is connected
 
 // Timers of the main window.
 inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;
@@ -53,21 +58,6 @@ inline constexpr ui::UINT TIMER_MOUSE_FRAME = 13;
 
 inline constexpr int kThreadSlots = 15;
 inline constexpr int kShutdownWaitMs = 10000;
-
-// A manual-reset event: the stop signal of one worker thread.
-class StopEvent {
-  public:
-    void Set();
-    void Reset();
-    bool IsSet() const;
-    // true when set within the time.
-    bool Wait(int timeoutMs) const;
-
-  private:
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    bool set_ = false;
-};
 
 class CMainWnd;
 
@@ -106,6 +96,8 @@ class CMainWnd : public ui::WindowImplBase,
     void SetOperations(std::unique_ptr<SubsystemOperations> operations);
     SubsystemOperations& Operations() { return *operations_; }
     void SetWorkerBody(int index, WorkerBody body);
+    // The device link's threads: mouse detection (1), mouse sync (3), keyboard sync (4).
+    void InstallDeviceWatch();
 
     CDeviceChannel& KeyboardDevice() { return m_keyboardDevice; }
     CDeviceChannel& MouseDevice() { return m_mouseDevice; }
@@ -159,6 +151,7 @@ class CMainWnd : public ui::WindowImplBase,
   private:
     // Part by part; each lives in its own source file.
     void FirstShowInit();                         // main_wnd.cpp
+    void PutAway();                               // main_wnd.cpp
     void StartWorkerThreads();                    // main_wnd.cpp
     void StopWorkerThreads();                     // main_wnd.cpp
     void OnTimer(ui::UINT id);                    // main_messages.cpp
@@ -175,8 +168,11 @@ class CMainWnd : public ui::WindowImplBase,
     void ChooseDpiStageColour(int stage);  // palette dialog, then the stage colour
     void OpenSkinChooser(ui::CControlUI* anchor);
     void OpenAboutWindow();
-    void ApplyStartupLanguage();      // language_skin.cpp
-    void SyncLanguageFromRegistry();  // language_skin.cpp
+    void OnMouseAttached();                 // main_watch.cpp
+    void OnMouseDetached(int next);         // main_watch.cpp
+    void OnMousePresent(bool otherDevice);  // main_watch.cpp
+    void ApplyStartupLanguage();            // language_skin.cpp
+    void SyncLanguageFromRegistry();        // language_skin.cpp
 
   public:
     // Members in the order of construction.
@@ -202,6 +198,7 @@ class CMainWnd : public ui::WindowImplBase,
     std::unique_ptr<CDeviceHook> m_deviceHook;
 
   private:
+    std::shared_ptr<HidBackend> backend_;
     std::unique_ptr<SubsystemOperations> operations_;
     std::array<WorkerBody, kThreadSlots> workerBodies_;
     std::array<WorkerThreadParam, kThreadSlots> workerParams_{};

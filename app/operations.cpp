@@ -341,4 +341,12 @@ void SubsystemOperations::SetProfileLinkEnabled(ProfileList /*list*/, bool /*on*
     NotYet("SetProfileLinkEnabled");
 }
 
+void SubsystemOperations::RequestReactiveFlash(Device /*device*/) {
+    NotYet("RequestReactiveFlash");
+}
+
+void SubsystemOperations::StoreCurrentProfile(ProfileList /*list*/) {
+    NotYet("StoreCurrentProfile");
+}
+
 }  // namespace gmd::app

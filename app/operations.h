@@ -68,6 +68,8 @@ class SubsystemOperations {
     virtual void MousepadReadOut();        // then the mousepad lighting page
     virtual void SendChangedLiveBlocks();  // every 100 ms
     virtual void SendMouseFrame();         // the current mouse LED frame
+    // The mouse's event 0x403: a reactive flash on the device's lighting.
+    virtual void RequestReactiveFlash(Device device);
 
     // ---- input hooks and macro recording ----
     virtual void RemoveInputHooks();
@@ -153,6 +155,8 @@ class SubsystemOperations {
     virtual void LinkProfileToExecutable(ProfileList list);
     virtual void RemoveProfileLink(ProfileList list);
     virtual void SetProfileLinkEnabled(ProfileList list, bool on);
+    // Rewrites the selected profile file of a list from memory; every settings change calls it.
+    virtual void StoreCurrentProfile(ProfileList list);
 
   protected:
     // The trace line of an operation whose subsystem is not there yet.

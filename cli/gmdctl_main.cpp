@@ -1,12 +1,17 @@
 // gmdctl: inspect the family's devices from a terminal, over the same core as the app.
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "device/command_report.h"
 #include "device/command_set.h"
 #include "device/device_channel.h"
 #include "device/device_identity.h"
@@ -15,6 +20,8 @@
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "mouse/mouse_blocks.h"
+#include "mouse/mouse_device.h"
 
 namespace {
 
@@ -24,13 +31,17 @@ constexpr int kExitNoDevice = 2;
 constexpr int kExitCommandFailed = 3;
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: gmdctl [--virtual] [--trace] <command>\n"
+    out << "usage: gmdctl [--virtual] [--trace] <command> [arguments]\n"
            "\n"
            "commands:\n"
-           "  list   the present interfaces of the device family\n"
-           "  info   the mouse's information block\n"
-           "  dump   the whole mouse read-out as hex: information block, current image,\n"
-           "         five bank images, five settings blocks\n"
+           "  list                 the present interfaces of the device family\n"
+           "  info                 the mouse's information block\n"
+           "  dump                 the whole mouse read-out as hex: information block, current\n"
+           "                       image, five bank images, five settings blocks\n"
+           "  settings             the mouse's live settings, one \"name value\" line per field\n"
+           "  set FIELD VALUE      change one live setting and send the live block to the mouse\n"
+           "  switch-profile N     make onboard profile N (0-4) the active one\n"
+           "  factory-reset        restore the mouse's factory settings\n"
            "\n"
            "options:\n"
            "  --virtual  use the built-in virtual mouse instead of hardware\n"
@@ -196,12 +207,142 @@ int Dump(gmd::CDeviceChannel& channel) {
     return kExitOk;
 }
 
+std::optional<int> ParseNumber(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || last != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int RangeRefused(std::string_view field, int min, int max) {
+    std::cerr << "gmdctl: " << field << " must be " << min << '-' << max << '\n';
+    return kExitUsage;
+}
+
+// The live settings as the mouse holds them: the block at address 0, whose first byte is the
+// current profile index. The information block comes along for the highest DPI step. On
+// success the session stays open for the caller to close.
+int ReadLiveSettings(gmd::CDeviceChannel& channel, gmd::mouse::MouseBlocks& blocks) {
+    if (const int r = gmd::OpenSession(channel); r != gmd::kResultSuccess) {
+        return CommandFailed("OpenSession", r);
+    }
+    int r = gmd::ReadInfo(channel, blocks.mouseInfo);
+    const char* failed = "ReadInfo";
+    std::array<uint8_t, gmd::kReportPayloadSize> block{};
+    if (r == gmd::kResultSuccess) {
+        r = gmd::ReadMemory(channel, block, static_cast<uint8_t>(block.size()), 0);
+        failed = "ReadMemory";
+    }
+    if (r != gmd::kResultSuccess) {
+        gmd::CloseSession(channel);
+        return CommandFailed(failed, r);
+    }
+    std::copy_n(block.begin(), blocks.mouseLive.size(), blocks.mouseLive.begin());
+    return kExitOk;
+}
+
+int Settings(gmd::CDeviceChannel& channel) {
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    gmd::mouse::MouseBlocks blocks;
+    if (const int rc = ReadLiveSettings(channel, blocks); rc != kExitOk) {
+        return rc;
+    }
+    gmd::CloseSession(channel);
+    for (const gmd::mouse::LiveField& field : gmd::mouse::LiveFields()) {
+        std::cout << field.name << ' ' << unsigned{blocks.mouseLive[field.offset]} << '\n';
+    }
+    return kExitOk;
+}
+
+int Set(gmd::CDeviceChannel& channel, const std::string& name, const std::string& valueText) {
+    const gmd::mouse::LiveField* field = gmd::mouse::FindLiveField(name);
+    if (field == nullptr) {
+        std::cerr << "gmdctl: unknown field '" << name << "'; the fields are:";
+        for (const gmd::mouse::LiveField& known : gmd::mouse::LiveFields()) {
+            std::cerr << ' ' << known.name;
+        }
+        std::cerr << '\n';
+        return kExitUsage;
+    }
+    const std::optional<int> value = ParseNumber(valueText);
+    if (!value) {
+        std::cerr << "gmdctl: '" << valueText << "' is not a number\n";
+        return kExitUsage;
+    }
+    // Fields bounded by the mouse's own highest DPI step are checked once it is known.
+    if (!field->maxIsDpiStepMax && (*value < field->min || *value > field->max)) {
+        return RangeRefused(field->name, field->min, field->max);
+    }
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    gmd::mouse::MouseBlocks blocks;
+    if (const int rc = ReadLiveSettings(channel, blocks); rc != kExitOk) {
+        return rc;
+    }
+    if (field->maxIsDpiStepMax && (*value < field->min || *value > blocks.DpiStepMax())) {
+        gmd::CloseSession(channel);
+        return RangeRefused(field->name, field->min, blocks.DpiStepMax());
+    }
+    blocks.mouseLive[field->offset] = static_cast<uint8_t>(*value);
+    const int r = gmd::mouse::SendMouseLive(channel, blocks);
+    gmd::CloseSession(channel);
+    if (r != gmd::kResultSuccess) {
+        return CommandFailed("WriteMemory", r);
+    }
+    std::cout << field->name << ' ' << *value << '\n';
+    return kExitOk;
+}
+
+int SwitchProfile(gmd::CDeviceChannel& channel, const std::string& indexText) {
+    const std::optional<int> index = ParseNumber(indexText);
+    if (!index || *index < 0 || *index >= gmd::mouse::kProfileCount) {
+        return RangeRefused("the profile", 0, gmd::mouse::kProfileCount - 1);
+    }
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    gmd::mouse::MouseBlocks blocks;
+    const gmd::mouse::SwitchOutcome outcome =
+        gmd::mouse::SwitchOnboardProfile(channel, blocks, *index);
+    // The switch itself does not look at results: ask the mouse where it is now.
+    uint8_t current = 0;
+    if (const int r = gmd::ReadMemory(channel, std::span<uint8_t>(&current, 1), 1, 0);
+        r != gmd::kResultSuccess) {
+        return CommandFailed("ReadMemory", r);
+    }
+    if (current != *index) {
+        std::cerr << "gmdctl: the mouse stayed on profile " << unsigned{current} << '\n';
+        return kExitCommandFailed;
+    }
+    std::cout << (outcome == gmd::mouse::SwitchOutcome::AlreadyActive ? "already on profile "
+                                                                      : "switched to profile ")
+              << *index << '\n';
+    return kExitOk;
+}
+
+int Reset(gmd::CDeviceChannel& channel) {
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    if (const int r = gmd::FactoryReset(channel); r != gmd::kResultSuccess) {
+        return CommandFailed("FactoryReset", r);
+    }
+    std::cout << "factory settings restored\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool useVirtual = false;
     bool trace = false;
-    std::string command;
+    std::vector<std::string> words;  // the command and its arguments
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--virtual") {
@@ -211,20 +352,42 @@ int main(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
             return kExitOk;
-        } else if (!arg.empty() && arg[0] == '-') {
+        } else if (!arg.empty() && arg[0] == '-' && !ParseNumber(arg)) {
+            // A negative number is an argument (and refused by its range), not an option.
             std::cerr << "gmdctl: unknown option '" << arg << "'\n";
             PrintUsage(std::cerr);
             return kExitUsage;
-        } else if (command.empty()) {
-            command = arg;
         } else {
-            std::cerr << "gmdctl: unexpected argument '" << arg << "'\n";
-            return kExitUsage;
+            words.push_back(arg);
         }
     }
-    if (command != "list" && command != "info" && command != "dump") {
+    struct CommandShape {
+        const char* name;
+        size_t arguments;
+    };
+    constexpr CommandShape kCommands[] = {{"list", 0},         {"info", 0}, {"dump", 0},
+                                          {"settings", 0},     {"set", 2},  {"switch-profile", 1},
+                                          {"factory-reset", 0}};
+    const std::string command = words.empty() ? std::string() : words.front();
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : kCommands) {
+        if (command == candidate.name) {
+            shape = &candidate;
+        }
+    }
+    if (shape == nullptr) {
         if (!command.empty()) {
             std::cerr << "gmdctl: unknown command '" << command << "'\n";
+        }
+        PrintUsage(std::cerr);
+        return kExitUsage;
+    }
+    if (words.size() - 1 != shape->arguments) {
+        if (words.size() - 1 > shape->arguments) {
+            std::cerr << "gmdctl: unexpected argument '" << words[shape->arguments + 1] << "'\n";
+        } else {
+            std::cerr << "gmdctl: " << command << " needs " << shape->arguments
+                      << (shape->arguments == 1 ? " argument\n" : " arguments\n");
         }
         PrintUsage(std::cerr);
         return kExitUsage;
@@ -249,5 +412,20 @@ int main(int argc, char** argv) {
         return List(*session.backend);
     }
     gmd::CDeviceChannel channel(session.backend);
-    return command == "info" ? Info(channel) : Dump(channel);
+    if (command == "info") {
+        return Info(channel);
+    }
+    if (command == "dump") {
+        return Dump(channel);
+    }
+    if (command == "settings") {
+        return Settings(channel);
+    }
+    if (command == "set") {
+        return Set(channel, words[1], words[2]);
+    }
+    if (command == "switch-profile") {
+        return SwitchProfile(channel, words[1]);
+    }
+    return Reset(channel);
 }

@@ -15,10 +15,12 @@
 #include <memory>
 #include <string>
 
+#include "app/app_operations.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "platform/pointer_settings.h"
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
@@ -115,6 +117,8 @@ int main(int argc, char** argv) {
     emu::EmulatedDevice mouse(emu::DeviceKind::Mouse, bus);
     mouse.Plug();
     auto* window = new app::CMainWnd(bus.MakeBackend());
+    // Stored only: pictures never change the desktop's pointer settings.
+    app::InstallSubsystems(*window, MakeStoredPointerSettings());
     if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
         std::fprintf(stderr, "gmd-screenshots: cannot create the main window\n");
         delete window;

@@ -199,6 +199,9 @@ class RecordingOperations : public SubsystemOperations {
     void SendMouseFrame() override {
         GMD_REC("SendMouseFrame");
     }
+    void RequestReactiveFlash(Device d) override {
+        GMD_REC("RequestReactiveFlash", d);
+    }
 
     void RemoveInputHooks() override {
         GMD_REC("RemoveInputHooks");
@@ -418,6 +421,9 @@ class RecordingOperations : public SubsystemOperations {
     }
     void SetProfileLinkEnabled(ProfileList l, bool on) override {
         GMD_REC("SetProfileLinkEnabled", l, on);
+    }
+    void StoreCurrentProfile(ProfileList l) override {
+        GMD_REC("StoreCurrentProfile", l);
     }
 #undef GMD_REC
 

@@ -59,6 +59,60 @@ run_gmdctl(ARGS --virtual list EXIT 0)
 expect_match("${out}" "0c45   7643    ff1c       0092" "list")
 expect_match("${out}" "0c45   7643    000c       0001" "list")
 
+# the live settings, one "name value" line per field, from the factory profile 0
+run_gmdctl(ARGS --virtual settings EXIT 0)
+foreach(line "profileIndex 0" "lightMode 0" "dpiStep2 31" "dpiStage 1" "dpiColour2Green 255"
+        "lineAdjust 0")
+    expect_match("${out}" "(^|\n)${line}\n" "settings")
+endforeach()
+expect_match("${out}" "^([A-Za-z0-9]+ [0-9]+\n)+$" "settings format")
+
+# set sends the whole live block with the one byte changed, then closes the session
+run_gmdctl(ARGS --virtual --trace set dpiStep2 10 EXIT 0)
+expect_match("${out}" "^dpiStep2 10\n$" "set")
+# command 6, length 56, address 0; payload byte 16 is the step; the last 10 bytes are zero
+# (CMake's regular expressions have no counted repeats)
+string(REPEAT "[0-9a-f][0-9a-f] " 16 before)
+string(REPEAT "[0-9a-f][0-9a-f] " 29 after)
+string(REPEAT "00 " 9 zeros)
+expect_match("${err}" "\n> 04 .. .. 06 38 00 00 00 ${before}0a ${after}${zeros}00\n" "set")
+expect_match("${err}" "\n> 04 02 00 02 [^\n]*\n[^\n]*\n$" "set ends with close session")
+
+# refusals name what is allowed, exit 64 and send no write
+run_gmdctl(ARGS --virtual --trace set dpiStep2 240 EXIT 64)
+expect_match("${err}" "dpiStep2 must be 0-239" "set range from the mouse")
+if(err MATCHES "\n> 04 .. .. 06 ")
+    message(FATAL_ERROR "a refused set wrote to the mouse:\n${err}")
+endif()
+run_gmdctl(ARGS --virtual --trace set lightMode 7 EXIT 64)
+expect_match("${err}" "^gmdctl: lightMode must be 0-6\n$" "set range, nothing sent")
+run_gmdctl(ARGS --virtual set lightMode -1 EXIT 64)
+expect_match("${err}" "lightMode must be 0-6" "set negative")
+run_gmdctl(ARGS --virtual set lightMode bright EXIT 64)
+expect_match("${err}" "'bright' is not a number" "set not a number")
+run_gmdctl(ARGS --virtual set effectPhase 1 EXIT 64)
+expect_match("${err}" "unknown field 'effectPhase'; the fields are: profileIndex lightMode .* lineAdjust"
+             "set unknown field")
+run_gmdctl(ARGS --virtual set dpiStep2 EXIT 64)
+
+# switching: 1-byte read, 1-byte write of the index, the new block read, then our check
+run_gmdctl(ARGS --virtual --trace switch-profile 3 EXIT 0)
+expect_match("${out}" "switched to profile 3" "switch-profile")
+expect_match("${err}" "^> 04 .. .. 05 01 00 00 00 [^\n]*\n[^\n]*\n> 04 .. .. 06 01 00 00 00 03 "
+             "switch-profile")
+expect_match("${err}" "\n> 04 .. .. 05 38 c0 00 00 " "switch-profile reads block 3")
+run_gmdctl(ARGS --virtual switch-profile 0 EXIT 0)
+expect_match("${out}" "already on profile 0" "switch-profile to the active one")
+foreach(bad 5 -1 two)
+    run_gmdctl(ARGS --virtual --trace switch-profile ${bad} EXIT 64)
+    expect_match("${err}" "^gmdctl: the profile must be 0-4\n$" "switch-profile ${bad}")
+endforeach()
+
+# factory reset: one report, command 13, no checksum
+run_gmdctl(ARGS --virtual --trace factory-reset EXIT 0)
+expect_match("${out}" "factory settings restored" "factory-reset")
+expect_match("${err}" "^> 04 00 00 0d (00 )+00\n<" "factory-reset")
+
 # usage errors
 run_gmdctl(ARGS frobnicate EXIT 64)
 expect_match("${err}" "unknown command 'frobnicate'" "usage")

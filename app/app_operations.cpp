@@ -1,0 +1,131 @@
+#include "app/app_operations.h"
+
+#include "app/main_wnd.h"
+#include "ui/controls.h"
+
+namespace gmd::app {
+
+AppOperations::AppOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer)
+    : wnd_(wnd), mouse_(wnd, std::move(pointer)) {}
+
+void AppOperations::PageStartup(Device device) {
+    if (device == Device::Mouse) {
+        mouse_.Startup();
+    }
+    SubsystemOperations::PageStartup(device);
+}
+
+void AppOperations::MouseReadOut() {
+    mouse_.ReadOut();
+}
+
+void AppOperations::MouseRefreshOnRequest() {
+    mouse_.RefreshOnRequest();
+}
+
+void AppOperations::RefreshMouseControls() {
+    mouse_.RefreshControls();
+}
+
+void AppOperations::SendChangedLiveBlocks() {
+    // The keyboard and the mousepad never attach: their flags are cleared, as their channels
+    // would refuse the write at once.
+    wnd_.m_keyboardSendFlag.store(0);
+    mouse_.SendChangedLiveBlocks();
+    wnd_.m_mousepadSendFlag.store(0);
+}
+
+void AppOperations::SetDpiStageColour(int stage, uint32_t argb) {
+    mouse_.SetDpiStageColour(stage, argb);
+}
+
+void AppOperations::SetDpiStage(int stage, int position) {
+    mouse_.SetDpiStage(stage, position);
+}
+
+void AppOperations::ShowDpiStageValue(int stage, int position) {
+    mouse_.ShowDpiStageValue(stage, position);
+}
+
+void AppOperations::SetPointerSpeed(int position) {
+    mouse_.SetPointerSpeed(position);
+}
+
+void AppOperations::SetReportRate(int item) {
+    mouse_.SetReportRate(item);
+}
+
+void AppOperations::SetLiftHeight(int level) {
+    mouse_.SetLiftHeight(level);
+}
+
+void AppOperations::SetLineAdjust(bool on) {
+    mouse_.SetLineAdjust(on);
+}
+
+void AppOperations::SwitchMouseOnboardProfile(int index) {
+    mouse_.SwitchOnboardProfile(index);
+}
+
+void AppOperations::ChangeWheelLines(int delta) {
+    mouse_.StepWheelLines(delta > 0);
+}
+
+void AppOperations::ApplyWheelLines(int lines) {
+    mouse_.SetWheelLines(lines);
+}
+
+void AppOperations::RestoreMouseDefaults() {
+    mouse_.RestoreDefaults();
+}
+
+void AppOperations::MouseDirectionButton(bool left) {
+    // Buttons for the two directions act like the check boxes.
+    ui::CPaintManagerUI& pm = wnd_.GetPaintManager();
+    if (auto* l = dynamic_cast<ui::COptionUI*>(pm.FindControl("ms_Deng_FXL_check"))) {
+        l->Selected(left, false);
+    }
+    if (auto* r = dynamic_cast<ui::COptionUI*>(pm.FindControl("ms_Deng_FXR_check"))) {
+        r->Selected(!left, false);
+    }
+    mouse_.SetLightDirection(left);
+}
+
+void AppOperations::SetSevenColourCycle(Device device, bool on) {
+    if (device != Device::Mouse) {
+        SubsystemOperations::SetSevenColourCycle(device, on);
+        return;
+    }
+    mouse_.SetColourCycle(on);
+}
+
+void AppOperations::SetLightDirection(Device device, bool left) {
+    if (device != Device::Mouse) {
+        SubsystemOperations::SetLightDirection(device, left);
+        return;
+    }
+    mouse_.SetLightDirection(left);
+}
+
+void AppOperations::SetLightBrightness(Device device, int value) {
+    if (device != Device::Mouse) {
+        SubsystemOperations::SetLightBrightness(device, value);
+        return;
+    }
+    mouse_.SetBrightness(value);
+}
+
+void AppOperations::SetLightSpeed(Device device, int value) {
+    if (device != Device::Mouse) {
+        SubsystemOperations::SetLightSpeed(device, value);
+        return;
+    }
+    mouse_.SetLightSpeed(value);
+}
+
+void InstallSubsystems(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer) {
+    wnd.SetOperations(std::make_unique<AppOperations>(wnd, std::move(pointer)));
+    wnd.InstallDeviceWatch();
+}
+
+}  // namespace gmd::app

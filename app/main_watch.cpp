@@ -1,0 +1,134 @@
+// The device link's threads on the main window: what the mouse detection thread and the sync
+// threads found, turned into work on the UI thread.
+
+#include <string>
+
+#include "app/main_wnd.h"
+#include "device/device_watch.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "ui/controls.h"
+
+namespace gmd::app {
+
+namespace {
+
+// Runs on the detection thread with the mouse channel locked: post and return, never wait.
+class WindowMouseWatch final : public MouseWatchEvents {
+  public:
+    explicit WindowMouseWatch(ui::HWND hwnd) : hwnd_(hwnd) {}
+
+    void FirstPassConnected() override { ui::PostMessage(hwnd_, g_instanceMessage, 0, 0); }
+    void Attached() override {
+        ui::PostMessage(hwnd_, WM_MOUSE_ATTACHED);
+        ui::SetTimer(hwnd_, TIMER_MOUSE_ATTACH, 500);
+    }
+    void Detached(Next next) override {
+        ui::PostMessage(hwnd_, WM_MOUSE_DETACHED, static_cast<ui::WPARAM>(next));
+    }
+    void StillPresent(bool otherDeviceConnected) override {
+        ui::PostMessage(hwnd_, WM_MOUSE_PRESENT, otherDeviceConnected ? 1 : 0);
+    }
+
+  private:
+    ui::HWND hwnd_;
+};
+
+ui::COptionUI* FindOption(ui::CPaintManagerUI& pm, const char* name) {
+    return dynamic_cast<ui::COptionUI*>(pm.FindControl(name));
+}
+
+}  // namespace
+
+void CMainWnd::InstallDeviceWatch() {
+    SetWorkerBody(1, [](WorkerThreadParam& param) {
+        CMainWnd& wnd = *param.owner;
+        WindowMouseWatch events(wnd.GetHWND());
+        RunMouseDetection(wnd.m_mouseDevice, wnd.m_keyboardDevice, wnd.m_mousepadDevice,
+                          *param.stopEvent, events);
+    });
+    SetWorkerBody(3, [](WorkerThreadParam& param) {
+        const ui::HWND hwnd = param.owner->GetHWND();
+        SubsystemOperations& operations = param.owner->Operations();
+        RunSyncThread(param.owner->backend_, MouseSyncConfig(), *param.stopEvent,
+                      [hwnd, &operations](uint16_t code) {
+                          switch (code) {
+                              case 0x401:
+                                  ui::SetTimer(hwnd, TIMER_MOUSE_PROFILE_RELOAD, 10);
+                                  break;
+                              case 0x402:
+                                  ui::SendMessage(hwnd, WM_MOUSE_RELOAD);
+                                  break;
+                              case 0x403:
+                                  // Only raises flags the lighting threads poll.
+                                  operations.RequestReactiveFlash(Device::Mouse);
+                                  operations.RequestReactiveFlash(Device::Mousepad);
+                                  break;
+                              default:
+                                  break;
+                          }
+                      });
+    });
+    SetWorkerBody(4, [](WorkerThreadParam& param) {
+        const ui::HWND hwnd = param.owner->GetHWND();
+        RunSyncThread(param.owner->backend_, KeyboardSyncConfig(), *param.stopEvent,
+                      [hwnd](uint16_t code) {
+                          if (code == 0x401) {
+                              ui::SendMessage(hwnd, WM_KEYBOARD_PROFILE_RELOAD);
+                          } else if (code == 0x402) {
+                              ui::SendMessage(hwnd, WM_KEYBOARD_RELOAD);
+                          }
+                      });
+    });
+}
+
+void CMainWnd::OnMouseAttached() {
+    // The stored device profile; the combo's selection loads it unless it is already selected.
+    const int stored =
+        IniReadInt(MouseFolder() / "msProfile.ini", "PROFILEDEVICESELECT", "select", 0);
+    if (auto* combo = dynamic_cast<ui::CComboUI*>(m_pm.FindControl("ms_device_profile_combo"))) {
+        if (stored >= 0 && stored < combo->GetCount() && stored != combo->GetCurSel()) {
+            combo->SelectItem(stored, false, true);
+        }
+    }
+    if (ui::COptionUI* tab = FindOption(m_pm, "ms_tab")) {
+        tab->SetVisible(true);
+        tab->Selected(true, true);
+    }
+    if (ui::CControlUI* panel = m_pm.FindControl("ms_tab_panel")) {
+        panel->SetVisible(true);
+    }
+}
+
+void CMainWnd::OnMouseDetached(int next) {
+    if (ui::CControlUI* tab = m_pm.FindControl("ms_tab")) {
+        tab->SetVisible(false);
+    }
+    switch (static_cast<MouseWatchEvents::Next>(next)) {
+        case MouseWatchEvents::Next::Keyboard:
+            if (ui::COptionUI* tab = FindOption(m_pm, "kb_tab")) {
+                tab->Selected(true, true);
+                tab->SetFocus();
+                tab->SetVisible(true);
+            }
+            break;
+        case MouseWatchEvents::Next::Mousepad:
+            if (ui::COptionUI* tab = FindOption(m_pm, "mp_tab")) {
+                tab->Selected(true, true);
+                tab->SetFocus();
+            }
+            break;
+        case MouseWatchEvents::Next::NoDevice:
+            ui::PostMessage(GetHWND(), WM_NO_DEVICE);
+            break;
+    }
+}
+
+void CMainWnd::OnMousePresent(bool otherDevice) {
+    if (ui::CControlUI* sameMode = m_pm.FindControl("ms_deng_same_mode")) {
+        sameMode->SetVisible(otherDevice);
+    }
+}
+
+}  // namespace gmd::app

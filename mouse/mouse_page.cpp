@@ -1,0 +1,429 @@
+#include "mouse/mouse_page.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/main_wnd.h"
+#include "device/command_set.h"
+#include "mouse/mouse_device.h"
+#include "platform/debug_output.h"
+#include "platform/ini_file.h"
+#include "ui/controls.h"
+#include "ui/paint_manager.h"
+
+namespace gmd::app {
+
+namespace {
+
+constexpr ui::DWORD kActiveStageColour = 0xFFFF0000;
+constexpr ui::DWORD kStageColour = 0xFFFFFFFF;
+
+std::string StageName(int stage, const char* suffix) {
+    return "ms_DPI" + std::to_string(stage) + suffix;
+}
+
+template <typename T>
+T* Find(ui::CPaintManagerUI& pm, const std::string& name) {
+    return dynamic_cast<T*>(pm.FindControl(name));
+}
+
+void SetText(ui::CPaintManagerUI& pm, const std::string& name, const std::string& text) {
+    if (ui::CControlUI* control = pm.FindControl(name)) {
+        control->SetText(text);
+    }
+}
+
+void SetTextColour(ui::CPaintManagerUI& pm, const std::string& name, ui::DWORD colour) {
+    if (ui::CControlUI* control = pm.FindControl(name)) {
+        control->SetTextColor(colour);
+    }
+}
+
+ui::DWORD Argb(uint8_t red, uint8_t green, uint8_t blue) {
+    return 0xFF000000u | (static_cast<ui::DWORD>(red) << 16) |
+           (static_cast<ui::DWORD>(green) << 8) | blue;
+}
+
+uint8_t Byte(int value) {
+    return static_cast<uint8_t>(std::clamp(value, 0, 255));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// PointerApplier
+
+PointerApplier::PointerApplier(std::shared_ptr<PointerSettings> settings)
+    : settings_(std::move(settings)), thread_([this] { Run(); }) {}
+
+PointerApplier::~PointerApplier() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void PointerApplier::ApplyPointerSpeed(int speed) {
+    {
+        std::lock_guard lock(mutex_);
+        speed_ = mouse::ClampPointerSpeed(speed);
+    }
+    changed_.notify_all();
+}
+
+void PointerApplier::ApplyWheelLines(int lines) {
+    {
+        std::lock_guard lock(mutex_);
+        lines_ = std::clamp(lines, 1, 100);
+    }
+    changed_.notify_all();
+}
+
+void PointerApplier::Flush() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || (!speed_ && !lines_ && !busy_); });
+}
+
+void PointerApplier::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || speed_ || lines_; });
+        // Values asked for before shutdown are still applied: the user chose them.
+        if (!speed_ && !lines_) {
+            return;
+        }
+        const std::optional<int> speed = std::exchange(speed_, std::nullopt);
+        const std::optional<int> lines = std::exchange(lines_, std::nullopt);
+        busy_ = true;
+        lock.unlock();
+        if (speed && !settings_->SetPointerSpeed(*speed)) {
+            DebugTrace("pointer speed " + std::to_string(*speed) + " not applied (" +
+                       settings_->Name() + ")");
+        }
+        if (lines && !settings_->SetWheelLines(*lines)) {
+            DebugTrace("wheel lines " + std::to_string(*lines) + " not applied (" +
+                       settings_->Name() + ")");
+        }
+        lock.lock();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// MousePage
+
+MousePage::MousePage(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer)
+    : wnd_(wnd), pointer_(std::move(pointer)) {}
+
+ui::CPaintManagerUI& MousePage::Pm() {
+    return wnd_.GetPaintManager();
+}
+
+void MousePage::Startup() {
+    if (const std::optional<int> speed = pointer_.Settings().PointerSpeed()) {
+        blocks_.pointerSpeed = mouse::ClampPointerSpeed(*speed);
+    }
+    ShowPointerSpeed();
+    ShowWheelLines();
+    // Tell the user where these two settings go.
+    PointerSettings& settings = pointer_.Settings();
+    const std::string where = "(" + settings.Name() + ")";
+    if (ui::CControlUI* slider = Pm().FindControl("ms_point_speed_slider")) {
+        slider->SetToolTip(settings.AppliesPointerSpeed()
+                               ? "Pointer speed of the desktop " + where
+                               : "Pointer speed: kept here only, this desktop has no setting " +
+                                     where);
+    }
+    if (ui::CControlUI* edit = Pm().FindControl("ms_gunlun_speed_edit")) {
+        edit->SetToolTip(settings.AppliesWheelLines()
+                             ? "Wheel scroll lines of the desktop " + where
+                             : "Wheel scroll lines: kept here only, this desktop has no setting " +
+                                   where);
+    }
+    DebugTrace("pointer settings: " + settings.Name());
+}
+
+void MousePage::ReadOut() {
+    if (!hostBlockFromProfile_) {
+        // No profile gave host block 0: start from what the mouse holds, not from zeros.
+        ReadMemory(wnd_.MouseDevice(), blocks_.mouseHostBlock[0], mouse::kLiveSendSize, 0);
+    }
+    mouse::ReadOutMouse(wnd_.MouseDevice(), blocks_);
+    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+}
+
+void MousePage::RefreshOnRequest() {
+    mouse::RefreshMouseOnRequest(wnd_.MouseDevice(), blocks_);
+    Store(true, true);
+}
+
+void MousePage::RefreshControls() {
+    ui::CPaintManagerUI& pm = Pm();
+    const mouse::LiveBlock& live = blocks_.mouseLive;
+    namespace f = mouse::live;
+
+    if (auto* modes = Find<ui::CTabLayoutUI>(pm, "ms_deng_mode_switch")) {
+        modes->SelectItem(0);
+    }
+    if (blocks_.fullRefresh) {
+        if (auto* combo = Find<ui::CComboUI>(pm, "ms_deng_combo_modeSelect0")) {
+            combo->SelectItem(live[f::lightMode], false, true);
+        }
+    }
+    if (auto* combo = Find<ui::CComboUI>(pm, "ms_report_fct_combo")) {
+        combo->SelectItem(live[f::reportRate], false, false);
+    }
+    if (auto* slider = Find<ui::CSliderUI>(pm, "ms_deng_light_slider")) {
+        slider->SetValue(live[f::lightBrightness]);
+    }
+    if (auto* slider = Find<ui::CSliderUI>(pm, "ms_deng_speed_slider")) {
+        slider->SetValue(4 - live[f::lightSpeed]);
+    }
+
+    if (const auto range = mouse::SensorRangeOf(blocks_.SensorId())) {
+        for (int stage = 1; stage <= 6; ++stage) {
+            SetText(pm, StageName(stage, "_min"), std::string(range->min));
+            SetText(pm, StageName(stage, "_max"), std::string(range->max));
+        }
+    }
+    for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
+        const int step = live[mouse::DpiStepOffset(stage)];
+        if (auto* slider = Find<ui::CSliderUI>(pm, StageName(stage, "_slider"))) {
+            slider->SetMinValue(0);
+            slider->SetMaxValue(blocks_.DpiStepMax());
+            slider->SetValue(step);
+        }
+        SetText(pm, StageName(stage, "_label_value"), std::to_string(mouse::DpiFromStep(step)));
+        const size_t c = mouse::DpiColourOffset(stage);
+        if (ui::CControlUI* button = pm.FindControl("ms_DPIcolor_btn_" + std::to_string(stage))) {
+            button->SetBkColor(Argb(live[c], live[c + 1], live[c + 2]));
+        }
+    }
+
+    const int active = live[f::dpiStage];
+    if (active <= 5) {
+        for (int stage = 1; stage <= 6; ++stage) {
+            const ui::DWORD colour = stage == active + 1 ? kActiveStageColour : kStageColour;
+            SetTextColour(pm, StageName(stage, "_label_rank"), colour);
+            SetTextColour(pm, StageName(stage, "_label_value"), colour);
+        }
+    } else {
+        SetTextColour(pm, StageName(1, "_label_rank"), kActiveStageColour);
+        SetTextColour(pm, StageName(1, "_label_value"), kActiveStageColour);
+        for (int stage = 2; stage <= 4; ++stage) {
+            SetTextColour(pm, StageName(stage, "_label_rank"), kStageColour);
+            SetTextColour(pm, StageName(stage, "_label_value"), kStageColour);
+        }
+    }
+
+    ShowColourFields();
+    if (auto* check = Find<ui::COptionUI>(pm, "ms_Deng_7color_check")) {
+        check->Selected(live[f::colourCycle] != 0, false);
+    }
+    const bool left = live[f::lightDirection] != 0;
+    if (auto* check = Find<ui::COptionUI>(pm, "ms_Deng_FXL_check")) {
+        check->Selected(left, false);
+    }
+    if (auto* check = Find<ui::COptionUI>(pm, "ms_Deng_FXR_check")) {
+        check->Selected(!left, false);
+    }
+
+    wnd_.Operations().RefreshKeyFunctionLists();
+
+    if (blocks_.fullRefresh) {
+        blocks_.fullRefresh = false;
+        const int level = live[f::liftHeight];
+        const char* const heights[] = {"heightLow", "heightMiddle", "heightHigh"};
+        for (int i = 0; i < 3; ++i) {
+            if (auto* option = Find<ui::COptionUI>(pm, heights[i])) {
+                option->Selected(i == level, false);
+            }
+        }
+        SetLiftHeight(level);
+        const bool lineAdjust = live[f::lineAdjust] != 0;
+        if (auto* check = Find<ui::COptionUI>(pm, "ms_line_adjust")) {
+            check->Selected(lineAdjust, false);
+        }
+        SetLineAdjust(lineAdjust);
+    }
+}
+
+void MousePage::ShowColourFields() {
+    ui::CPaintManagerUI& pm = Pm();
+    const mouse::LiveBlock& live = blocks_.mouseLive;
+    namespace f = mouse::live;
+    const ui::DWORD colour = Argb(live[f::lightRed], live[f::lightGreen], live[f::lightBlue]);
+    // Shown only: the blocks and the profiles stay as they are.
+    if (auto* palette = Find<ui::CColorPaletteUI>(pm, "ms_deng_Color_Pallet")) {
+        palette->SetSelectColor(colour);
+    }
+    if (ui::CControlUI* shown = pm.FindControl("ms_Deng_colordp_btn")) {
+        shown->SetBkColor(colour);
+    }
+    SetText(pm, "ms_Deng_edit_R", std::to_string(live[f::lightRed]));
+    SetText(pm, "ms_Deng_edit_G", std::to_string(live[f::lightGreen]));
+    SetText(pm, "ms_Deng_edit_B", std::to_string(live[f::lightBlue]));
+}
+
+void MousePage::SendChangedLiveBlocks() {
+    if (wnd_.m_mouseSendFlag.exchange(0) != 0) {
+        mouse::SendMouseLive(wnd_.MouseDevice(), blocks_);
+    }
+}
+
+void MousePage::MarkLiveChanged() {
+    wnd_.m_mouseSendFlag.store(1);
+}
+
+void MousePage::Store(bool light, bool device) {
+    if (light) {
+        wnd_.Operations().StoreCurrentProfile(ProfileList::MouseLight);
+    }
+    if (device) {
+        wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    }
+}
+
+// ---- handlers -------------------------------------------------------------------------------
+
+void MousePage::SetBrightness(int value) {
+    blocks_.mouseLive[mouse::live::lightBrightness] = Byte(value);
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetLightSpeed(int sliderValue) {
+    blocks_.mouseLive[mouse::live::lightSpeed] = Byte(4 - sliderValue);
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetDpiStage(int stage, int position) {
+    if (stage < 1 || stage > mouse::kDpiStages) {
+        return;
+    }
+    blocks_.mouseLive[mouse::DpiStepOffset(stage)] = Byte(position);
+    ShowDpiStageValue(stage, position);
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::ShowDpiStageValue(int stage, int position) {
+    SetText(Pm(), StageName(stage, "_label_value"), std::to_string(mouse::DpiFromStep(position)));
+}
+
+void MousePage::SetReportRate(int item) {
+    if (item < 0) {
+        return;  // nothing selected
+    }
+    blocks_.mouseLive[mouse::live::reportRate] = Byte(item);
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetDpiStageColour(int stage, uint32_t argb) {
+    if (stage < 1 || stage > mouse::kDpiStages) {
+        return;
+    }
+    const size_t c = mouse::DpiColourOffset(stage);
+    blocks_.mouseLive[c] = static_cast<uint8_t>(argb >> 16);
+    blocks_.mouseLive[c + 1] = static_cast<uint8_t>(argb >> 8);
+    blocks_.mouseLive[c + 2] = static_cast<uint8_t>(argb);
+    MarkLiveChanged();
+    Store(false, true);
+}
+
+void MousePage::SetColourCycle(bool on) {
+    blocks_.mouseLive[mouse::live::colourCycle] = on ? 1 : 0;
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetLightDirection(bool left) {
+    blocks_.mouseLive[mouse::live::lightDirection] = left ? 1 : 0;
+    MarkLiveChanged();
+    // Both directions go into both profiles, so the device profile never keeps a stale one.
+    Store(true, true);
+}
+
+void MousePage::SetLiftHeight(int level) {
+    blocks_.mouseLive[mouse::live::liftHeight] = Byte(level);
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetLineAdjust(bool on) {
+    blocks_.mouseLive[mouse::live::lineAdjust] = on ? 1 : 0;
+    MarkLiveChanged();
+    Store(true, true);
+}
+
+void MousePage::SetPointerSpeed(int position) {
+    blocks_.pointerSpeed = mouse::PointerSpeedFromPosition(position);
+    pointer_.ApplyPointerSpeed(blocks_.pointerSpeed);
+    Store(true, true);
+}
+
+void MousePage::SetWheelLines(int lines) {
+    // The value is kept in one byte of the profile; the desktop takes 1-100.
+    blocks_.wheelLines = std::clamp(lines, 1, 100);
+    pointer_.ApplyWheelLines(blocks_.wheelLines);
+    Store(false, true);
+}
+
+void MousePage::StepWheelLines(bool up) {
+    int shown = 0;
+    if (ui::CControlUI* edit = Pm().FindControl("ms_gunlun_speed_edit")) {
+        shown = ParseLeadingInt(edit->GetText());
+    }
+    blocks_.wheelLines = mouse::StepWheelLines(shown, up);
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(blocks_.wheelLines);
+    Store(true, true);
+}
+
+void MousePage::SwitchOnboardProfile(int index) {
+    if (mouse::SwitchOnboardProfile(wnd_.MouseDevice(), blocks_, index) !=
+        mouse::SwitchOutcome::Switched) {
+        return;
+    }
+    if (ui::CControlUI* panel = Pm().FindControl("ms_tab_function")) {
+        panel->SetVisible(false);
+    }
+    RefreshControls();
+}
+
+void MousePage::RestoreDefaults() {
+    blocks_.pointerSpeed = 10;
+    ShowPointerSpeed();
+    pointer_.ApplyPointerSpeed(10);
+    blocks_.wheelLines = 3;
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(3);
+    FactoryReset(wnd_.MouseDevice());
+    // The mouse now holds its factory settings; read them back so the pages and the next send
+    // do not carry the old ones.
+    if (wnd_.MouseDevice().IsConnected()) {
+        ui::SetTimer(wnd_.GetHWND(), TIMER_MOUSE_ATTACH, 500);
+    }
+}
+
+int MousePage::SystemPointerSpeed() {
+    return mouse::ClampPointerSpeed(
+        pointer_.Settings().PointerSpeed().value_or(blocks_.pointerSpeed));
+}
+
+void MousePage::ShowPointerSpeed() {
+    if (auto* slider = Find<ui::CSliderUI>(Pm(), "ms_point_speed_slider")) {
+        slider->SetValue(mouse::PositionFromPointerSpeed(blocks_.pointerSpeed));
+    }
+}
+
+void MousePage::ShowWheelLines() {
+    SetText(Pm(), "ms_gunlun_speed_edit", std::to_string(blocks_.wheelLines));
+}
+
+}  // namespace gmd::app

@@ -1,0 +1,107 @@
+#pragma once
+// The mouse pages on the main window: the mouse blocks shown in the controls, the control
+// handlers that write them, the coalesced send to the mouse, onboard profiles and the desktop's
+// pointer speed and wheel lines.
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "app/operations.h"
+#include "mouse/mouse_blocks.h"
+#include "platform/pointer_settings.h"
+
+namespace gmd::ui {
+class CPaintManagerUI;
+}
+
+namespace gmd::app {
+
+class CMainWnd;
+
+// Applies pointer speed and wheel lines to the desktop off the UI thread (a desktop backend may
+// run a helper program). Only the newest value of each waits; the thread ends with the object.
+class PointerApplier {
+  public:
+    explicit PointerApplier(std::shared_ptr<PointerSettings> settings);
+    ~PointerApplier();
+    PointerApplier(const PointerApplier&) = delete;
+    PointerApplier& operator=(const PointerApplier&) = delete;
+
+    void ApplyPointerSpeed(int speed);  // clamped to 1-20
+    void ApplyWheelLines(int lines);    // clamped to 1-100
+    // Waits until everything asked for so far has been applied (tests, shutdown).
+    void Flush();
+    PointerSettings& Settings() { return *settings_; }
+
+  private:
+    void Run();
+
+    std::shared_ptr<PointerSettings> settings_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<int> speed_;
+    std::optional<int> lines_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+class MousePage {
+  public:
+    MousePage(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer);
+
+    mouse::MouseBlocks& Blocks() { return blocks_; }
+    PointerApplier& Pointer() { return pointer_; }
+
+    // Page start: the desktop's pointer speed and wheel lines into the blocks and controls.
+    void Startup();
+    // Timer 8 and message 0x901: the whole configuration from the mouse, then stored.
+    void ReadOut();
+    // Timer 9: the active onboard profile again.
+    void RefreshOnRequest();
+    // The blocks into the controls.
+    void RefreshControls();
+    // Timer 2: the live block to the mouse when it changed.
+    void SendChangedLiveBlocks();
+
+    // Control handlers.
+    void SetBrightness(int value);
+    void SetLightSpeed(int sliderValue);
+    void SetDpiStage(int stage, int position);
+    void ShowDpiStageValue(int stage, int position);
+    void SetReportRate(int item);
+    void SetDpiStageColour(int stage, uint32_t argb);
+    void SetColourCycle(bool on);
+    void SetLightDirection(bool left);
+    void SetLiftHeight(int level);
+    void SetLineAdjust(bool on);
+    void SetPointerSpeed(int position);
+    void SetWheelLines(int lines);
+    void StepWheelLines(bool up);
+    void SwitchOnboardProfile(int index);
+    void RestoreDefaults();
+
+    // The desktop's current pointer speed (1-20), for device-profile loads.
+    int SystemPointerSpeed();
+    // Whether host block 0 came from a profile; until then the read-out takes the mouse's own
+    // settings, so a first change never sends an empty block.
+    void SetHostBlockFromProfile(bool fromProfile) { hostBlockFromProfile_ = fromProfile; }
+
+  private:
+    ui::CPaintManagerUI& Pm();
+    void MarkLiveChanged();
+    void Store(bool light, bool device);
+    void ShowPointerSpeed();
+    void ShowWheelLines();
+    void ShowColourFields();
+
+    CMainWnd& wnd_;
+    mouse::MouseBlocks blocks_;
+    PointerApplier pointer_;
+    bool hostBlockFromProfile_ = false;
+};
+
+}  // namespace gmd::app

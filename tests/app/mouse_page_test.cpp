@@ -1,0 +1,371 @@
+// The mouse pages against the virtual mouse: attach and read-out into the controls, control
+// changes reaching the mouse through the coalesced send, onboard profiles, the sync events,
+// unplug and replug, pointer speed and wheel lines.
+
+#include <gtest/gtest.h>
+
+#include <QSlider>
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/app_operations.h"
+#include "device/command_report.h"
+#include "device/command_set.h"
+#include "device/device_identity.h"
+#include "mouse/mouse_blocks.h"
+#include "platform/pointer_settings.h"
+#include "tests/app/app_test_support.h"
+#include "ui/controls.h"
+
+namespace gmd::app::testing {
+namespace {
+
+namespace f = mouse::live;
+
+// A desktop whose settings are only recorded.
+class RecordingPointer : public PointerSettings {
+  public:
+    std::string Name() const override { return "test desktop"; }
+    bool AppliesPointerSpeed() const override { return true; }
+    bool AppliesWheelLines() const override { return true; }
+    std::optional<int> PointerSpeed() override {
+        std::lock_guard lock(mutex_);
+        return speed_;
+    }
+    bool SetPointerSpeed(int speed) override {
+        std::lock_guard lock(mutex_);
+        speed_ = speed;
+        log_.push_back("speed " + std::to_string(speed));
+        return true;
+    }
+    bool SetWheelLines(int lines) override {
+        std::lock_guard lock(mutex_);
+        log_.push_back("lines " + std::to_string(lines));
+        return true;
+    }
+    std::vector<std::string> Log() {
+        std::lock_guard lock(mutex_);
+        return log_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        log_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    int speed_ = 14;
+    std::vector<std::string> log_;
+};
+
+// The real operations, with the profile store and the lighting flags recorded.
+class MouseOperations : public AppOperations {
+  public:
+    MouseOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer,
+                    std::shared_ptr<CallLog> log)
+        : AppOperations(wnd, std::move(pointer)), log_(std::move(log)) {}
+    void StoreCurrentProfile(ProfileList list) override {
+        log_->Add("StoreCurrentProfile(" + detail::Text(list) + ")");
+    }
+    void RequestReactiveFlash(Device device) override {
+        log_->Add("RequestReactiveFlash(" + detail::Text(device) + ")");
+    }
+
+  private:
+    std::shared_ptr<CallLog> log_;
+};
+
+struct Write {
+    uint8_t count;
+    uint16_t address;
+    std::vector<uint8_t> payload;
+};
+
+class MousePageTest : public AppTest {
+  protected:
+    // Puts settings into the mouse's profile-0 block before the application sees it.
+    void PresetMouse(const std::function<void(std::array<uint8_t, 56>&)>& change) {
+        CDeviceChannel channel(backend_);
+        channel.SetIdentity(kVendorId, kMouseProductId, kCommandUsage, kCommandUsagePage);
+        {
+            std::lock_guard lock(channel.IoLock());
+            ASSERT_EQ(channel.FindAndOpen(), 1);
+        }
+        std::array<uint8_t, 56> block{};
+        ASSERT_EQ(ReadMemory(channel, block, 56, 0), 1);
+        change(block);
+        ASSERT_EQ(WriteMemory(channel, block, 56, 0), 1);
+        channel.Hid().Close();
+    }
+
+    // Starts the application on the plugged mouse and waits for the attach read-out.
+    CMainWnd* Start() {
+        PlugMouse();
+        CMainWnd* wnd = CreateMainWnd([this](CMainWnd& w) {
+            w.SetOperations(std::make_unique<MouseOperations>(w, pointer_, calls_));
+            w.InstallDeviceWatch();
+        });
+        EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI1_slider")->GetMaxValue() == 239; }))
+            << "the attach read-out did not reach the pages";
+        QTest::qWait(150);  // the changes the read-out made are sent
+        // The user opens the performance page.
+        QTest::mouseClick(Find("ms_rich_Op_tab")->GetWidget(), Qt::LeftButton);
+        EXPECT_TRUE(Find("ms_DPI1_slider")->GetWidget()->isVisible());
+        return wnd;
+    }
+
+    MousePage& Page() { return static_cast<AppOperations&>(wnd_->Operations()).Mouse(); }
+    ui::CSliderUI* Slider(const std::string& name) {
+        return dynamic_cast<ui::CSliderUI*>(Find(name));
+    }
+    std::string Text(const std::string& name) { return Find(name)->GetText(); }
+
+    // WriteMemory requests the mouse received since the log was last cleared.
+    std::vector<Write> Writes(uint8_t command = 6) {
+        std::vector<Write> writes;
+        for (const auto& r : mouse_->TrafficLog()) {
+            if (r.fromHost && r.report[report_byte::kCommand] == command) {
+                const uint8_t count = r.report[report_byte::kLength];
+                writes.push_back({count,
+                                  ReportAddress(r.report.data()),
+                                  {r.report.begin() + 8, r.report.begin() + 8 + count}});
+            }
+        }
+        return writes;
+    }
+    std::vector<uint8_t> Commands() {
+        std::vector<uint8_t> commands;
+        for (const auto& r : mouse_->TrafficLog()) {
+            if (r.fromHost) {
+                commands.push_back(r.report[report_byte::kCommand]);
+            }
+        }
+        return commands;
+    }
+
+    // A user drags a slider to `value` and lets go.
+    void Drag(const std::string& name, int value, bool release = true) {
+        auto* slider = qobject_cast<QSlider*>(Find(name)->GetWidget());
+        ASSERT_NE(slider, nullptr);
+        slider->setSliderDown(true);
+        slider->setValue(value);
+        if (release) {
+            slider->setSliderDown(false);
+        }
+    }
+
+    std::shared_ptr<RecordingPointer> pointer_ = std::make_shared<RecordingPointer>();
+};
+
+TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
+    PlugMouse();
+    PresetMouse([](auto& b) {
+        b[f::dpiStep1] = 0;
+        b[f::dpiStep2] = 99;
+        b[f::dpiStage] = 3;
+        b[f::reportRate] = 2;
+        b[f::lightSpeed] = 0;
+        b[f::liftHeight] = 2;
+        b[f::lineAdjust] = 1;
+        b[mouse::DpiColourOffset(2)] = 0x12;
+        b[mouse::DpiColourOffset(2) + 1] = 0x34;
+        b[mouse::DpiColourOffset(2) + 2] = 0x56;
+    });
+    CMainWnd* wnd = Start();
+
+    EXPECT_TRUE(Find("ms_tab")->IsVisible());
+    EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("ms_tab"))->IsSelected());
+    EXPECT_TRUE(wnd->MouseDevice().IsConnected());
+    // Sensor 0x3360 of the virtual mouse: its range texts on all six stages.
+    for (int stage = 1; stage <= 6; ++stage) {
+        const std::string s = "ms_DPI" + std::to_string(stage);
+        EXPECT_EQ(Text(s + "_min"), "100");
+        EXPECT_EQ(Text(s + "_max"), "12000");
+    }
+    EXPECT_EQ(Text("ms_DPI1_label_value"), "50");
+    EXPECT_EQ(Text("ms_DPI2_label_value"), "5000");
+    EXPECT_EQ(Slider("ms_DPI2_slider")->GetValue(), 99);
+    // Stage 4 (dpiStage 3) is the active one.
+    for (int stage = 1; stage <= 6; ++stage) {
+        const ui::DWORD want = stage == 4 ? 0xFFFF0000 : 0xFFFFFFFF;
+        const std::string s = "ms_DPI" + std::to_string(stage);
+        EXPECT_EQ(Find(s + "_label_rank")->GetTextColor(), want) << s;
+        EXPECT_EQ(Find(s + "_label_value")->GetTextColor(), want) << s;
+    }
+    EXPECT_EQ(Find("ms_DPIcolor_btn_2")->GetBkColor(), 0xFF123456u);
+    EXPECT_EQ(dynamic_cast<ui::CComboUI*>(Find("ms_report_fct_combo"))->GetCurSel(), 2);
+    EXPECT_EQ(Slider("ms_deng_speed_slider")->GetValue(), 4);  // speed 0 is the fastest
+    EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("heightHigh"))->IsSelected());
+    EXPECT_FALSE(dynamic_cast<ui::COptionUI*>(Find("heightMiddle"))->IsSelected());
+    EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("ms_line_adjust"))->IsSelected());
+    // The desktop's pointer speed 14 sits at position 6; the read-out stored the device profile.
+    EXPECT_EQ(Slider("ms_point_speed_slider")->GetValue(), 6);
+    EXPECT_TRUE(calls_->Contains("StoreCurrentProfile(MouseDevice)"));
+}
+
+TEST_F(MousePageTest, ReleasingADpiSliderSendsTheLiveBlockOnceDraggingOnlyMovesTheLabel) {
+    Start();
+    mouse_->ClearTrafficLog();
+
+    Drag("ms_DPI2_slider", 57, /*release=*/false);
+    EXPECT_EQ(Text("ms_DPI2_label_value"), "2900");
+    QTest::qWait(250);
+    EXPECT_TRUE(Writes().empty()) << "dragging must not write";
+
+    Drag("ms_DPI2_slider", 60);
+    EXPECT_EQ(Text("ms_DPI2_label_value"), "3050");
+    ASSERT_TRUE(SpinUntil([&] { return !Writes().empty(); }));
+    QTest::qWait(250);
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].count, 56);
+    EXPECT_EQ(writes[0].address, 0);
+    EXPECT_EQ(writes[0].payload[f::dpiStep2], 60);
+    EXPECT_TRUE(std::all_of(writes[0].payload.begin() + 46, writes[0].payload.end(),
+                            [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(mouse_->SettingsMemory()[f::dpiStep2], 60);
+}
+
+TEST_F(MousePageTest, ChangesBetweenTwoSendsMakeOneWriteOfTheNewestBlock) {
+    Start();
+    mouse_->ClearTrafficLog();
+    calls_->Clear();
+    // Three handlers in one go of the UI thread: the 100 ms timer cannot fire in between.
+    Drag("ms_DPI1_slider", 10);
+    dynamic_cast<ui::CComboUI*>(Find("ms_report_fct_combo"))->SelectItem(1, false, true);
+    QTest::mouseClick(Find("heightLow")->GetWidget(), Qt::LeftButton);
+    ASSERT_TRUE(SpinUntil([&] { return !Writes().empty(); }));
+    QTest::qWait(250);
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].payload[f::dpiStep1], 10);
+    EXPECT_EQ(writes[0].payload[f::reportRate], 1);
+    EXPECT_EQ(writes[0].payload[f::liftHeight], 0);
+    // Each change was stored in both profiles at once.
+    EXPECT_EQ(calls_->Count("StoreCurrentProfile(MouseLight)"), 3);
+    EXPECT_EQ(calls_->Count("StoreCurrentProfile(MouseDevice)"), 3);
+}
+
+TEST_F(MousePageTest, OnboardProfileButtonsSwitchTheMouse) {
+    Start();
+    mouse_->ClearTrafficLog();
+    QTest::mouseClick(Find("ms_profile_3")->GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(Page().Blocks().ProfileIndex(), 3);
+    EXPECT_EQ(mouse_->SettingsMemory()[0], 3);
+    // The pages show profile 3's block as the mouse keeps it.
+    const std::vector<uint8_t> memory = mouse_->SettingsMemory();
+    EXPECT_EQ(Slider("ms_DPI1_slider")->GetValue(), memory[3 * 64 + f::dpiStep1]);
+
+    // Already there: only the 1-byte read goes out.
+    mouse_->ClearTrafficLog();
+    QTest::mouseClick(Find("ms_profile_3")->GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(Commands(), std::vector<uint8_t>{5});
+}
+
+TEST_F(MousePageTest, UnplugHidesTheMouseAndReplugReadsItAgain) {
+    CMainWnd* wnd = Start();
+    EXPECT_TRUE(wnd->IsWindowVisible());
+    mouse_->Unplug();
+    EXPECT_TRUE(SpinUntil([&] { return !Find("ms_tab")->IsVisible(); }));
+    EXPECT_FALSE(wnd->MouseDevice().IsConnected());
+    // No other device: the self-closing no-device box, then the window goes out of the way
+    // (minimised, as this desktop has no tray to bring it back from).
+    EXPECT_TRUE(SpinUntil([&] {
+        return ui::CTrayIcon::IsTrayAvailable() ? !wnd->IsWindowVisible() : wnd->IsMinimized();
+    }));
+
+    mouse_->ClearTrafficLog();
+    mouse_->Plug();
+    EXPECT_TRUE(SpinUntil([&] { return Find("ms_tab")->IsVisible(); }));
+    // A new read-out, once: its information block.
+    EXPECT_TRUE(SpinUntil([&] {
+        const auto c = Commands();
+        return std::count(c.begin(), c.end(), 3) == 1;
+    }));
+}
+
+TEST_F(MousePageTest, AFailedWriteDetachesAndALaterPassAttachesAgain) {
+    Start();
+    mouse_->InjectFault(emu::Fault::WriteFailure, 4);
+    Drag("ms_DPI3_slider", 20);
+    EXPECT_TRUE(SpinUntil([&] { return !wnd_->MouseDevice().IsConnected(); }));
+    mouse_->ClearTrafficLog();
+    EXPECT_TRUE(SpinUntil([&] { return wnd_->MouseDevice().IsConnected(); }));
+    EXPECT_TRUE(SpinUntil([&] {
+        const auto c = Commands();
+        return std::count(c.begin(), c.end(), 3) == 1;  // the information block again
+    }));
+}
+
+TEST_F(MousePageTest, SyncEventsOfTheMouse) {
+    Start();
+    // 0x401: the active profile read again (1-byte read, then the 56-byte block).
+    PresetMouse([](auto& b) { b[f::dpiStep4] = 77; });
+    mouse_->ClearTrafficLog();
+    mouse_->EmitConsumerEvent(0x401);
+    EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI4_slider")->GetValue() == 77; }));
+
+    // 0x402: the whole read-out.
+    mouse_->ClearTrafficLog();
+    mouse_->EmitConsumerEvent(0x402);
+    EXPECT_TRUE(SpinUntil([&] {
+        const auto c = Commands();
+        return std::count(c.begin(), c.end(), 3) == 1;
+    }));
+
+    // 0x403: both reactive flashes, nothing sent.
+    mouse_->ClearTrafficLog();
+    mouse_->EmitConsumerEvent(0x403);
+    EXPECT_TRUE(SpinUntil([&] { return calls_->Contains("RequestReactiveFlash(Mousepad)"); }));
+    EXPECT_TRUE(calls_->Contains("RequestReactiveFlash(Mouse)"));
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(MousePageTest, PointerSpeedAndWheelLinesReachTheDesktop) {
+    Start();
+    pointer_->Clear();
+    struct Case {
+        const char* action;
+        std::string shown;  // the wheel edit before
+        std::string want;   // what the desktop gets
+    };
+    // Slider positions map to speed 2p + 2; the wheel buttons stay within 1-100.
+    Drag("ms_point_speed_slider", 9);
+    Page().Pointer().Flush();
+    Drag("ms_point_speed_slider", 4);
+    Page().Pointer().Flush();
+    EXPECT_EQ(pointer_->Log(), (std::vector<std::string>{"speed 20", "speed 10"}));
+    for (const Case& c : {Case{"ms_gunlun_speed_up_btn", "100", "lines 100"},
+                          Case{"ms_gunlun_speed_down_btn", "1", "lines 1"},
+                          Case{"ms_gunlun_speed_up_btn", "abc", "lines 2"},
+                          Case{"ms_gunlun_speed_down_btn", "7", "lines 6"}}) {
+        SCOPED_TRACE(std::string(c.action) + " " + c.shown);
+        pointer_->Clear();
+        Find("ms_gunlun_speed_edit")->SetText(c.shown);
+        QTest::mouseClick(Find(c.action)->GetWidget(), Qt::LeftButton);
+        Page().Pointer().Flush();
+        EXPECT_EQ(pointer_->Log(), std::vector<std::string>{c.want});
+        EXPECT_EQ(Text("ms_gunlun_speed_edit"), c.want.substr(6));
+    }
+}
+
+TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
+    Start();
+    pointer_->Clear();
+    mouse_->ClearTrafficLog();
+    QTest::mouseClick(Find("ms_one_profile_default")->GetWidget(), Qt::LeftButton);
+    Page().Pointer().Flush();
+    EXPECT_EQ(pointer_->Log(), (std::vector<std::string>{"speed 10", "lines 3"}));
+    EXPECT_EQ(Slider("ms_point_speed_slider")->GetValue(), 4);
+    EXPECT_EQ(Text("ms_gunlun_speed_edit"), "3");
+    EXPECT_EQ(mouse_->FactoryResetCount(), 1);
+    EXPECT_TRUE(SpinUntil([&] {
+        const auto c = Commands();
+        return std::count(c.begin(), c.end(), 3) == 1;
+    }));
+}
+
+}  // namespace
+}  // namespace gmd::app::testing
