@@ -19,6 +19,7 @@
 #include "app/main_wnd.h"
 #include "app/single_instance.h"
 #include "device/hidraw_backend.h"
+#include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/debug_output.h"
@@ -139,6 +140,13 @@ int main(int argc, char** argv) {
         backend = bus->MakeBackend();
     } else {
         backend = std::make_shared<HidrawBackend>();
+    }
+
+    if (const char* traceHid = std::getenv("GMD_TRACE_HID");
+        traceHid != nullptr && std::strcmp(traceHid, "0") != 0 && *traceHid != '\0') {
+        // Every report to and from the devices, into the debug output.
+        backend =
+            MakeTracingBackend(backend, [](const std::string& line) { DebugTrace("hid " + line); });
     }
 
     auto* window = new CMainWnd(backend);

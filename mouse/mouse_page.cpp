@@ -10,6 +10,7 @@
 #include "platform/ini_file.h"
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
+#include "ui/resource_manager.h"
 
 namespace gmd::app {
 
@@ -128,22 +129,28 @@ void MousePage::Startup() {
     }
     ShowPointerSpeed();
     ShowWheelLines();
-    // Tell the user where these two settings go.
+    ShowPointerTips();
+    DebugTrace("pointer settings: " + pointer_.Settings().Name());
+}
+
+// Tells the user where pointer speed and wheel lines go, in the language now shown.
+void MousePage::ShowPointerTips() {
     PointerSettings& settings = pointer_.Settings();
-    const std::string where = "(" + settings.Name() + ")";
+    auto tip = [&settings](const char* textId) {
+        std::string text = ui::CResourceManager::GetInstance()->GetText(textId);
+        if (const size_t at = text.find("%s"); at != std::string::npos) {
+            text.replace(at, 2, settings.Name());
+        }
+        return text;
+    };
     if (ui::CControlUI* slider = Pm().FindControl("ms_point_speed_slider")) {
-        slider->SetToolTip(settings.AppliesPointerSpeed()
-                               ? "Pointer speed of the desktop " + where
-                               : "Pointer speed: kept here only, this desktop has no setting " +
-                                     where);
+        slider->SetToolTip(
+            tip(settings.AppliesPointerSpeed() ? "pointer_speed_applied" : "pointer_speed_stored"));
     }
     if (ui::CControlUI* edit = Pm().FindControl("ms_gunlun_speed_edit")) {
-        edit->SetToolTip(settings.AppliesWheelLines()
-                             ? "Wheel scroll lines of the desktop " + where
-                             : "Wheel scroll lines: kept here only, this desktop has no setting " +
-                                   where);
+        edit->SetToolTip(
+            tip(settings.AppliesWheelLines() ? "wheel_lines_applied" : "wheel_lines_stored"));
     }
-    DebugTrace("pointer settings: " + settings.Name());
 }
 
 void MousePage::ReadOut() {
@@ -189,6 +196,11 @@ void MousePage::RefreshControls() {
             SetText(pm, StageName(stage, "_max"), std::string(range->max));
         }
     }
+    // The sixth stage has no step in the live block; its slider shares the range only.
+    if (auto* slider = Find<ui::CSliderUI>(pm, StageName(6, "_slider"))) {
+        slider->SetMinValue(0);
+        slider->SetMaxValue(blocks_.DpiStepMax());
+    }
     for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
         const int step = live[mouse::DpiStepOffset(stage)];
         if (auto* slider = Find<ui::CSliderUI>(pm, StageName(stage, "_slider"))) {
@@ -232,6 +244,7 @@ void MousePage::RefreshControls() {
     }
 
     wnd_.Operations().RefreshKeyFunctionLists();
+    ShowPointerTips();
 
     if (blocks_.fullRefresh) {
         blocks_.fullRefresh = false;

@@ -97,6 +97,7 @@ class MousePage {
     void ShowPointerSpeed();
     void ShowWheelLines();
     void ShowColourFields();
+    void ShowPointerTips();
 
     CMainWnd& wnd_;
     mouse::MouseBlocks blocks_;

@@ -48,8 +48,11 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
         std::lock_guard lock(seedMutex);
         suffix = random();
     }
-    const fs::path temp =
-        dir / ("." + path.filename().string() + ".tmp" + std::to_string(suffix % 1000000000));
+    std::string tempName = ".";  // built in steps: GCC 12 misreports "literal" + string&&
+    tempName += path.filename().string();
+    tempName += ".tmp";
+    tempName += std::to_string(suffix % 1000000000);
+    const fs::path temp = dir / tempName;
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = ErrnoText("cannot create", temp);
@@ -126,7 +129,10 @@ std::shared_ptr<FileLock::State> StateFor(const fs::path& path) {
 FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
     state_->mutex.lock();
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    const fs::path lockPath = dir / ("." + path.filename().string() + ".lock");
+    std::string lockName = ".";
+    lockName += path.filename().string();
+    lockName += ".lock";
+    const fs::path lockPath = dir / lockName;
     fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ >= 0) {
         while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {

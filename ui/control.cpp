@@ -765,11 +765,18 @@ std::string CControlUI::ImageRule(const std::string& imageString, const char* pr
     ParseImageString(imageString, imageSpec);
     if (imageSpec.hasCorner) {
         const RECT& c = imageSpec.corner;
-        rule += " " + std::to_string(c.top) + " " + std::to_string(c.right) + " " +
-                std::to_string(c.bottom) + " " + std::to_string(c.left) +
-                " stretch stretch; border-width: " + std::to_string(c.top) + "px " +
-                std::to_string(c.right) + "px " + std::to_string(c.bottom) + "px " +
-                std::to_string(c.left) + "px;";
+        // Appended piece by piece: GCC 12 misreports "literal" + string&& under -O2.
+        for (const int edge : {c.top, c.right, c.bottom, c.left}) {
+            rule += ' ';
+            rule += std::to_string(edge);
+        }
+        rule += " stretch stretch; border-width:";
+        for (const int edge : {c.top, c.right, c.bottom, c.left}) {
+            rule += ' ';
+            rule += std::to_string(edge);
+            rule += "px";
+        }
+        rule += ';';
     } else {
         rule += " 0 0 0 0 stretch stretch;";
     }

@@ -203,6 +203,9 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
     // The desktop's pointer speed 14 sits at position 6; the read-out stored the device profile.
     EXPECT_EQ(Slider("ms_point_speed_slider")->GetValue(), 6);
     EXPECT_TRUE(calls_->Contains("StoreCurrentProfile(MouseDevice)"));
+    // The tooltips say where the two desktop settings go.
+    EXPECT_EQ(Find("ms_point_speed_slider")->GetToolTip(),
+              "Pointer speed of the desktop (test desktop)");
 }
 
 TEST_F(MousePageTest, ReleasingADpiSliderSendsTheLiveBlockOnceDraggingOnlyMovesTheLabel) {
