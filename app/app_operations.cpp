@@ -1,16 +1,23 @@
 #include "app/app_operations.h"
 
 #include "app/main_wnd.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "ui/controls.h"
 
 namespace gmd::app {
 
 AppOperations::AppOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer)
-    : wnd_(wnd), mouse_(wnd, std::move(pointer)) {}
+    : wnd_(wnd), mouse_(wnd, std::move(pointer)), profiles_(wnd, mouse_) {
+    profiles_.SetApplicationFolder(ApplicationFolder());
+}
 
 void AppOperations::PageStartup(Device device) {
     if (device == Device::Mouse) {
         mouse_.Startup();
+    }
+    if (!profiles_.FillProfileLists(device)) {
+        return;  // a default file is missing: the rest of this device's start-up waits
     }
     SubsystemOperations::PageStartup(device);
 }
@@ -123,9 +130,55 @@ void AppOperations::SetLightSpeed(Device device, int value) {
     mouse_.SetLightSpeed(value);
 }
 
-void InstallSubsystems(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer) {
+void AppOperations::RunProfileOp(ProfileList list, ProfileOp op) {
+    profiles_.RunOperation(list, op);
+}
+
+void AppOperations::RenameProfile(ProfileList list) {
+    profiles_.RenameProfile(list);
+}
+
+void AppOperations::LoadProfile(ProfileList list, int item) {
+    profiles_.SelectProfile(list, item);
+}
+
+void AppOperations::LinkProfileToExecutable(ProfileList list) {
+    profiles_.ChooseLinkedProgram(list);
+}
+
+void AppOperations::RemoveProfileLink(ProfileList list) {
+    profiles_.CancelLink(list);
+}
+
+void AppOperations::SetProfileLinkEnabled(ProfileList list, bool on) {
+    profiles_.LinkCheckChanged(list, on);
+}
+
+void AppOperations::StoreCurrentProfile(ProfileList list) {
+    profiles_.StoreCurrentProfile(list);
+}
+
+void AppOperations::ApplyDeviceProfileWatch(int position, bool linked) {
+    profiles_.ApplyWatcherDecision({position, linked});
+}
+
+void InstallDeviceProfileWatcher(CMainWnd& wnd, std::shared_ptr<ForegroundProgram> foreground) {
+    DebugTrace("foreground program: " + foreground->Name());
+    wnd.SetWorkerBody(11, [foreground](WorkerThreadParam& param) {
+        const ui::HWND hwnd = param.owner->GetHWND();
+        profiles::RunDeviceProfileWatcher(
+            *foreground, *param.stopEvent, [hwnd](profiles::WatcherDecision decision) {
+                ui::PostMessage(hwnd, WM_PROFILE_WATCH, static_cast<ui::WPARAM>(decision.position),
+                                decision.linked ? 1 : 0);
+            });
+    });
+}
+
+void InstallSubsystems(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer,
+                       std::shared_ptr<ForegroundProgram> foreground) {
     wnd.SetOperations(std::make_unique<AppOperations>(wnd, std::move(pointer)));
     wnd.InstallDeviceWatch();
+    InstallDeviceProfileWatcher(wnd, std::move(foreground));
 }
 
 }  // namespace gmd::app

@@ -5,7 +5,9 @@
 
 #include "app/operations.h"
 #include "mouse/mouse_page.h"
+#include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
+#include "profiles/profile_page.h"
 
 namespace gmd::app {
 
@@ -16,6 +18,7 @@ class AppOperations : public SubsystemOperations {
     AppOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer);
 
     MousePage& Mouse() { return mouse_; }
+    ProfilePage& Profiles() { return profiles_; }
 
     void PageStartup(Device device) override;
     void MouseReadOut() override;
@@ -41,13 +44,27 @@ class AppOperations : public SubsystemOperations {
     void SetLightBrightness(Device device, int value) override;
     void SetLightSpeed(Device device, int value) override;
 
+    void RunProfileOp(ProfileList list, ProfileOp op) override;
+    void RenameProfile(ProfileList list) override;
+    void LoadProfile(ProfileList list, int item) override;
+    void LinkProfileToExecutable(ProfileList list) override;
+    void RemoveProfileLink(ProfileList list) override;
+    void SetProfileLinkEnabled(ProfileList list, bool on) override;
+    void StoreCurrentProfile(ProfileList list) override;
+    void ApplyDeviceProfileWatch(int position, bool linked) override;
+
   private:
     CMainWnd& wnd_;
     MousePage mouse_;
+    ProfilePage profiles_;
 };
+
+// The mouse device-profile watcher (thread 11) on a foreground-program service.
+void InstallDeviceProfileWatcher(CMainWnd& wnd, std::shared_ptr<ForegroundProgram> foreground);
 
 // Everything the application runs with: the operations and the device link's threads. Call
 // before the window is created.
-void InstallSubsystems(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer);
+void InstallSubsystems(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer,
+                       std::shared_ptr<ForegroundProgram> foreground);
 
 }  // namespace gmd::app

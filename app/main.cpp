@@ -23,6 +23,7 @@
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/debug_output.h"
+#include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
     }
 
     auto* window = new CMainWnd(backend);
-    InstallSubsystems(*window, MakeDesktopPointerSettings());
+    InstallSubsystems(*window, MakeDesktopPointerSettings(), MakeForegroundProgram());
     if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
         std::fprintf(stderr, "gaming-mouse-driver: cannot create the main window\n");
         delete window;

@@ -112,6 +112,9 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         case WM_MOUSE_PRESENT:
             OnMousePresent(wParam != 0);
             break;
+        case WM_PROFILE_WATCH:
+            Operations().ApplyDeviceProfileWatch(static_cast<int>(wParam), lParam != 0);
+            break;
         case WM_PROGRESS_SHOW:
             if (ui::CControlUI* progress = m_pm.FindControl("setting_progress")) {
                 progress->SetVisible(true);

@@ -44,6 +44,8 @@ inline constexpr ui::UINT WM_NO_DEVICE = 0xC05;
 inline constexpr ui::UINT WM_MOUSE_ATTACHED = 0xC10;
 inline constexpr ui::UINT WM_MOUSE_DETACHED = 0xC11;  // wParam: MouseWatchEvents::Next
 inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device is connected
+// The device-profile watcher's decision: wParam position, lParam 1 when linked.
+inline constexpr ui::UINT WM_PROFILE_WATCH = 0xC13;
 
 // Timers of the main window.
 inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;

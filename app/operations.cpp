@@ -349,4 +349,8 @@ void SubsystemOperations::StoreCurrentProfile(ProfileList /*list*/) {
     NotYet("StoreCurrentProfile");
 }
 
+void SubsystemOperations::ApplyDeviceProfileWatch(int /*position*/, bool /*linked*/) {
+    NotYet("ApplyDeviceProfileWatch");
+}
+
 }  // namespace gmd::app

@@ -157,6 +157,9 @@ class SubsystemOperations {
     virtual void SetProfileLinkEnabled(ProfileList list, bool on);
     // Rewrites the selected profile file of a list from memory; every settings change calls it.
     virtual void StoreCurrentProfile(ProfileList list);
+    // The device-profile watcher's decision, on the UI thread: the mouse device profile at
+    // `position` should be in force; `linked`: because its program is in front.
+    virtual void ApplyDeviceProfileWatch(int position, bool linked);
 
   protected:
     // The trace line of an operation whose subsystem is not there yet.

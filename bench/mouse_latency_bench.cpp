@@ -28,6 +28,7 @@
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
@@ -71,7 +72,7 @@ void BM_SliderReleaseToDeviceWrite(benchmark::State& state) {
     mouse.SetReportDelay(std::chrono::milliseconds(1));  // full-speed USB, each way
     mouse.Plug();
     auto window = std::make_unique<app::CMainWnd>(MakeTracingBackend(bus.MakeBackend(), OnReport));
-    app::InstallSubsystems(*window, MakeStoredPointerSettings());
+    app::InstallSubsystems(*window, MakeStoredPointerSettings(), MakeForegroundProgram());
     window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572);
     auto* dpi =
         dynamic_cast<ui::CSliderUI*>(window->GetPaintManager().FindControl("ms_DPI3_slider"));

@@ -22,10 +22,13 @@
 #include "emulator/emulated_device.h"
 #include "mouse/mouse_blocks.h"
 #include "mouse/mouse_device.h"
+#include "platform/folders.h"
+#include "profiles/profile_store.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
+constexpr int kExitFileError = 1;
 constexpr int kExitUsage = 64;
 constexpr int kExitNoDevice = 2;
 constexpr int kExitCommandFailed = 3;
@@ -42,6 +45,18 @@ void PrintUsage(std::ostream& out) {
            "  set FIELD VALUE      change one live setting and send the live block to the mouse\n"
            "  switch-profile N     make onboard profile N (0-4) the active one\n"
            "  factory-reset        restore the mouse's factory settings\n"
+           "\n"
+           "profile commands (on the profile files of the data folder; no device needed):\n"
+           "  profiles                        the seven profile lists: position, '*' for the\n"
+           "                                  selected entry, name, '-> program' when linked\n"
+           "  profile-select LIST NAME        make NAME the list's selected profile; the running\n"
+           "                                  application applies it on its next selection or\n"
+           "                                  start\n"
+           "  profile-export LIST NAME FILE   write profile NAME to FILE\n"
+           "  profile-import LIST FILE        device lists: add a profile holding FILE and select\n"
+           "                                  it; light and key lists: replace the selected one\n"
+           "  LIST is one of ms-device, ms-light, ms-key, kb-device, kb-light, kb-key, mp-light.\n"
+           "  Empty lists are first created from the default profiles, as the application does.\n"
            "\n"
            "options:\n"
            "  --virtual  use the built-in virtual mouse instead of hardware\n"
@@ -337,6 +352,194 @@ int Reset(gmd::CDeviceChannel& channel) {
     return kExitOk;
 }
 
+// ---- Profiles ----------------------------------------------------------------------------
+
+namespace profiles = gmd::profiles;
+
+std::optional<profiles::ListId> ParseList(const std::string& name) {
+    if (std::optional<profiles::ListId> list = profiles::ListFromCliName(name)) {
+        return list;
+    }
+    std::cerr << "gmdctl: unknown list '" << name << "'; the lists are:";
+    for (int i = 0; i < profiles::kListCount; ++i) {
+        std::cerr << ' ' << profiles::Info(static_cast<profiles::ListId>(i)).cliName;
+    }
+    std::cerr << '\n';
+    return std::nullopt;
+}
+
+std::string ProblemText(profiles::OpResult result) {
+    switch (result) {
+        case profiles::OpResult::SourceMissing:
+            return "missing or cannot be read";
+        case profiles::OpResult::SourceNotAProfile:
+            return "not a profile file";
+        case profiles::OpResult::WriteFailed:
+            return "cannot be written";
+        case profiles::OpResult::BadName:
+            return "a name that cannot be a file name";
+        default:
+            break;
+    }
+    return "failed";
+}
+
+// First use, as the application starts: per device (keyboard, mouse, mousepad) its empty lists
+// in the order device, light, key are created from the default files; a device stops at its
+// first list that cannot be created. false when any list could not be created.
+bool CreateEmptyLists() {
+    const std::filesystem::path folder = gmd::ApplicationFolder();
+    const std::vector<std::vector<profiles::ListId>> devices = {
+        {profiles::ListId::KeyboardDevice, profiles::ListId::KeyboardLight,
+         profiles::ListId::KeyboardKey},
+        {profiles::ListId::MouseDevice, profiles::ListId::MouseLight, profiles::ListId::MouseKey},
+        {profiles::ListId::MousepadLight}};
+    bool allMade = true;
+    for (const std::vector<profiles::ListId>& lists : devices) {
+        for (const profiles::ListId list : lists) {
+            const profiles::OpResult result = profiles::CreateFirstProfile(list, folder);
+            if (result == profiles::OpResult::Ok) {
+                continue;
+            }
+            const profiles::ListInfo& info = profiles::Info(list);
+            const std::filesystem::path source = folder / std::string(info.defaultFile);
+            std::cerr << "gmdctl: cannot create the " << info.cliName << " list: "
+                      << (result == profiles::OpResult::WriteFailed
+                              ? profiles::IndexPath(list).parent_path().string()
+                              : source.string())
+                      << ": " << ProblemText(result) << '\n';
+            allMade = false;
+            break;
+        }
+    }
+    return allMade;
+}
+
+// The position of NAME: the exact name first, then one that differs in case only.
+std::optional<int> FindProfile(profiles::ListId list, const std::string& name) {
+    const std::vector<profiles::ListEntry> entries = profiles::ReadList(list);
+    for (const bool exact : {true, false}) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (exact ? entries[i].name == name
+                      : profiles::SameProfileName(entries[i].name, name)) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+    std::cerr << "gmdctl: " << profiles::Info(list).cliName << " has no profile '" << name << "'\n";
+    return std::nullopt;
+}
+
+int ListProfiles() {
+    const bool allMade = CreateEmptyLists();
+    for (int i = 0; i < profiles::kListCount; ++i) {
+        const auto list = static_cast<profiles::ListId>(i);
+        const std::vector<profiles::ListEntry> entries = profiles::ReadList(list);
+        const int selected = profiles::ReadSelect(list);
+        std::cout << profiles::Info(list).cliName << '\n';
+        for (size_t p = 0; p < entries.size(); ++p) {
+            std::cout << "  " << p << (static_cast<int>(p) == selected ? " * " : "   ")
+                      << entries[p].name;
+            if (entries[p].flagSet) {
+                std::cout << " -> " << entries[p].program;
+            }
+            std::cout << '\n';
+        }
+    }
+    return allMade ? kExitOk : kExitFileError;
+}
+
+// The list exists (created on first use) or the reason is printed.
+bool ReadyList(profiles::ListId list) {
+    CreateEmptyLists();
+    return profiles::ReadCount(list) > 0;
+}
+
+int SelectProfile(profiles::ListId list, const std::string& name) {
+    if (!ReadyList(list)) {
+        return kExitFileError;
+    }
+    const std::optional<int> position = FindProfile(list, name);
+    if (!position) {
+        return kExitFileError;
+    }
+    if (!profiles::WriteSelect(list, *position)) {
+        std::cerr << "gmdctl: cannot write " << profiles::IndexPath(list).string() << '\n';
+        return kExitFileError;
+    }
+    std::cout << profiles::Info(list).cliName << ": selected "
+              << profiles::ReadList(list)[static_cast<size_t>(*position)].name << " (position "
+              << *position << ")\n";
+    return kExitOk;
+}
+
+int ExportProfile(profiles::ListId list, const std::string& name, const std::string& file) {
+    if (!ReadyList(list)) {
+        return kExitFileError;
+    }
+    const std::optional<int> position = FindProfile(list, name);
+    if (!position) {
+        return kExitFileError;
+    }
+    const std::string stored = profiles::ReadList(list)[static_cast<size_t>(*position)].name;
+    const profiles::OpResult result = profiles::ExportProfile(list, *position, file);
+    if (result != profiles::OpResult::Ok) {
+        const std::string path = result == profiles::OpResult::WriteFailed
+                                     ? file
+                                     : profiles::ProfilePath(list, stored).string();
+        std::cerr << "gmdctl: " << path << ": " << ProblemText(result) << '\n';
+        return kExitFileError;
+    }
+    std::cout << "exported " << profiles::Info(list).cliName << " profile " << stored << " to "
+              << file << '\n';
+    return kExitOk;
+}
+
+int ImportProfile(profiles::ListId list, const std::string& file) {
+    const profiles::ListInfo& info = profiles::Info(list);
+    // A file that cannot be imported adds no profile.
+    std::vector<uint8_t> probe(info.blobSize, 0);
+    if (const int read = profiles::ReadProfileFile(file, probe); read != profiles::kProfileRead) {
+        std::cerr << "gmdctl: " << file << ": "
+                  << ProblemText(read == profiles::kProfileMissing
+                                     ? profiles::OpResult::SourceMissing
+                                     : profiles::OpResult::SourceNotAProfile)
+                  << '\n';
+        return kExitFileError;
+    }
+    if (!ReadyList(list)) {
+        return kExitFileError;
+    }
+    int target = profiles::ReadSelect(list);
+    if (info.kind == profiles::ProfileKind::Device) {
+        std::string added;
+        const profiles::OpResult result =
+            profiles::AddProfile(list, gmd::ApplicationFolder(), added);
+        // A default that cannot be read still leaves the new entry: the import fills it.
+        if (result == profiles::OpResult::WriteFailed && added.empty()) {
+            std::cerr << "gmdctl: cannot write " << profiles::IndexPath(list).string() << '\n';
+            return kExitFileError;
+        }
+        target = profiles::ReadCount(list) - 1;
+    } else if (target < 0 || target >= profiles::ReadCount(list)) {
+        std::cerr << "gmdctl: " << info.cliName << " has no selected profile\n";
+        return kExitFileError;
+    }
+    const std::string name = profiles::ReadList(list)[static_cast<size_t>(target)].name;
+    if (const profiles::OpResult result = profiles::ImportProfile(list, target, file);
+        result != profiles::OpResult::Ok) {
+        std::cerr << "gmdctl: " << profiles::ProfilePath(list, name).string() << ": "
+                  << ProblemText(result) << '\n';
+        return kExitFileError;
+    }
+    if (info.kind == profiles::ProfileKind::Device && !profiles::WriteSelect(list, target)) {
+        std::cerr << "gmdctl: cannot write " << profiles::IndexPath(list).string() << '\n';
+        return kExitFileError;
+    }
+    std::cout << "imported " << file << " into " << info.cliName << " profile " << name << '\n';
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -365,9 +568,11 @@ int main(int argc, char** argv) {
         const char* name;
         size_t arguments;
     };
-    constexpr CommandShape kCommands[] = {{"list", 0},         {"info", 0}, {"dump", 0},
-                                          {"settings", 0},     {"set", 2},  {"switch-profile", 1},
-                                          {"factory-reset", 0}};
+    constexpr CommandShape kCommands[] = {
+        {"list", 0},           {"info", 0},          {"dump", 0},
+        {"settings", 0},       {"set", 2},           {"switch-profile", 1},
+        {"factory-reset", 0},  {"profiles", 0},      {"profile-select", 2},
+        {"profile-export", 3}, {"profile-import", 2}};
     const std::string command = words.empty() ? std::string() : words.front();
     const CommandShape* shape = nullptr;
     for (const CommandShape& candidate : kCommands) {
@@ -391,6 +596,24 @@ int main(int argc, char** argv) {
         }
         PrintUsage(std::cerr);
         return kExitUsage;
+    }
+
+    // The profile commands work on files only.
+    if (command == "profiles") {
+        return ListProfiles();
+    }
+    if (command.rfind("profile-", 0) == 0) {
+        const std::optional<profiles::ListId> list = ParseList(words[1]);
+        if (!list) {
+            return kExitUsage;
+        }
+        if (command == "profile-select") {
+            return SelectProfile(*list, words[2]);
+        }
+        if (command == "profile-export") {
+            return ExportProfile(*list, words[2], words[3]);
+        }
+        return ImportProfile(*list, words[2]);
     }
 
     Session session;

@@ -424,6 +424,98 @@ void MousePage::RestoreDefaults() {
     }
 }
 
+// ---- profiles -------------------------------------------------------------------------------
+
+void MousePage::ApplyDeviceProfile() {
+    hostBlockFromProfile_ = true;
+    ShowPointerSpeed();
+    pointer_.ApplyPointerSpeed(blocks_.pointerSpeed);
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(blocks_.wheelLines);
+    RefreshControls();
+    CDeviceChannel& channel = wnd_.MouseDevice();
+    WriteMemory(channel, std::span<const uint8_t>(blocks_.mouseHostBlock[0]), mouse::kLiveSize, 0);
+    MarkLiveChanged();
+    wnd_.Operations().RefreshKeyFunctionLists();
+    WriteBankImage(channel, blocks_.mouseBankImage[0], 0);
+}
+
+void MousePage::ApplyLightProfile() {
+    hostBlockFromProfile_ = true;
+    ShowPointerSpeed();
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(blocks_.wheelLines);
+    RefreshControls();
+    MarkLiveChanged();
+}
+
+void MousePage::ApplyKeyProfile() {
+    if (ui::CControlUI* panel = Pm().FindControl("ms_tab_function"); panel && panel->IsVisible()) {
+        panel->SetVisible(false);
+        panel->SetEnabled(false);
+    }
+    wnd_.Operations().RefreshKeyFunctionLists();
+    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+}
+
+void MousePage::ResetDeviceProfile(std::span<const uint8_t> blob) {
+    if (blob.size() < mouse::kDeviceBlobSize) {
+        return;
+    }
+    {
+        std::lock_guard lock(blocks_.lightMutex);
+        std::copy_n(blob.begin(), mouse::kImageSize, blocks_.mouseBankImage[0].begin());
+        std::copy_n(blob.begin() + mouse::kImageSize, mouse::kHostBlockSize,
+                    blocks_.mouseHostBlock[0].begin());
+        std::copy_n(blocks_.mouseHostBlock[0].begin(), mouse::kLiveSize, blocks_.mouseLive.begin());
+    }
+    hostBlockFromProfile_ = true;
+    // Stored before pointer speed and wheel lines change: the file keeps the previous two.
+    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    blocks_.fullRefresh = true;
+    RefreshControls();
+    MarkLiveChanged();
+    blocks_.pointerSpeed = 10;
+    ShowPointerSpeed();
+    pointer_.ApplyPointerSpeed(10);
+    blocks_.wheelLines = 3;
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(3);
+    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+}
+
+void MousePage::ResetLightProfile(std::span<const uint8_t> blob) {
+    if (blob.size() < mouse::kLiveSendSize) {
+        return;
+    }
+    {
+        std::lock_guard lock(blocks_.lightMutex);
+        std::copy_n(blob.begin(), mouse::kLiveSendSize, blocks_.mouseHostBlock[0].begin());
+        std::copy_n(blocks_.mouseHostBlock[0].begin(), mouse::kLiveSize, blocks_.mouseLive.begin());
+    }
+    hostBlockFromProfile_ = true;
+    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseLight);
+    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    RefreshControls();
+    MarkLiveChanged();
+    blocks_.pointerSpeed = 10;
+    ShowPointerSpeed();
+    pointer_.ApplyPointerSpeed(10);
+    blocks_.wheelLines = 1;
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(1);
+}
+
+void MousePage::ResetKeyProfile(std::span<const uint8_t> blob) {
+    if (blob.size() < mouse::kImageSize) {
+        return;
+    }
+    std::copy_n(blob.begin(), mouse::kImageSize, blocks_.mouseBankImage[0].begin());
+    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseKey);
+    RefreshControls();
+    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+}
+
 int MousePage::SystemPointerSpeed() {
     return mouse::ClampPointerSpeed(
         pointer_.Settings().PointerSpeed().value_or(blocks_.pointerSpeed));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 
 #include "app/operations.h"
@@ -83,6 +84,16 @@ class MousePage {
     void StepWheelLines(bool up);
     void SwitchOnboardProfile(int index);
     void RestoreDefaults();
+
+    // After a profile of the list was loaded into the blocks: the pages, the desktop and the
+    // mouse follow it.
+    void ApplyDeviceProfile();
+    void ApplyLightProfile();
+    void ApplyKeyProfile();
+    // A list reset to its default blob (already read, of the list's size).
+    void ResetDeviceProfile(std::span<const uint8_t> blob);
+    void ResetLightProfile(std::span<const uint8_t> blob);
+    void ResetKeyProfile(std::span<const uint8_t> blob);
 
     // The desktop's current pointer speed (1-20), for device-profile loads.
     int SystemPointerSpeed();

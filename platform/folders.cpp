@@ -67,6 +67,27 @@ fs::path KeyboardFolder() {
 fs::path MousepadFolder() {
     return Ensure(AppDataFolder() / "mp");
 }
+fs::path ApplicationFolder() {
+    constexpr const char* kMarker = "msdevicedefault.config";
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const fs::path dir = exe.parent_path();
+        // Beside the program, or in the build tree: build/app beside build/cli and build/bench,
+        // or one level up for tools in build/app/*.
+        for (const fs::path& candidate : {dir, dir.parent_path() / "app", dir.parent_path()}) {
+            if (fs::exists(candidate / kMarker, ec)) {
+                return candidate;
+            }
+        }
+    }
+#ifdef GMD_INSTALL_DATADIR
+    return GMD_INSTALL_DATADIR;
+#else
+    return exe.empty() ? fs::path(".") : exe.parent_path();
+#endif
+}
+
 fs::path UserConfigFolder() {
     return Ensure(ConfigHome() / "gaming-mouse-driver");
 }

@@ -17,6 +17,11 @@ std::filesystem::path MouseFolder();     // AppDataFolder()/ms
 std::filesystem::path KeyboardFolder();  // AppDataFolder()/kb
 std::filesystem::path MousepadFolder();  // AppDataFolder()/mp
 
+// The folder of the default profile files: beside the executable when it holds them, else the
+// build tree's "app" folder beside the executable's folder (tools built in their own folder),
+// else the installed data folder.
+std::filesystem::path ApplicationFolder();
+
 // Per-user configuration that stands in for machine-wide settings ($XDG_CONFIG_HOME/...).
 std::filesystem::path UserConfigFolder();
 

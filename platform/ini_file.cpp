@@ -171,6 +171,14 @@ std::string IniDocument::ToText() const {
         out += line.text;
         out += "\n";
     }
+    // Text that starts like a byte-order mark (a file with two marks, or stray bytes after a
+    // UTF-8 mark) would read back in another encoding or lose its first character: a UTF-8
+    // mark in front keeps it as it stands.
+    const std::string_view start(out.data(), std::min<size_t>(out.size(), 3));
+    if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF" ||
+        start == "\xEF\xBB\xBF") {
+        out.insert(0, "\xEF\xBB\xBF");
+    }
     return out;
 }
 

@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
-    xvfb xauth
+    libxcb1-dev xvfb xauth
 )
 
 missing=()

@@ -20,6 +20,7 @@
 #include "app/main_wnd.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     mouse.Plug();
     auto* window = new app::CMainWnd(bus.MakeBackend());
     // Stored only: pictures never change the desktop's pointer settings.
-    app::InstallSubsystems(*window, MakeStoredPointerSettings());
+    app::InstallSubsystems(*window, MakeStoredPointerSettings(), MakeForegroundProgram());
     if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
         std::fprintf(stderr, "gmd-screenshots: cannot create the main window\n");
         delete window;

@@ -28,69 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The window that shows `widget` (a top-level host of a layout), found through its controls.
-ui::CWindowWnd* WindowOf(QWidget* widget) {
-    if (widget == nullptr) {
-        return nullptr;
-    }
-    for (QWidget* child : widget->findChildren<QWidget*>()) {
-        if (ui::CControlUI* control = ui::CControlUI::FromWidget(child)) {
-            if (control->GetManager() != nullptr) {
-                return control->GetManager()->GetWindow();
-            }
-        }
-    }
-    return nullptr;
-}
-
-// Watches for modal message boxes: records each one's text and, unless told to leave them,
-// closes it (result 0) once it has been open for `closeAfter`.
-class BoxWatcher {
-  public:
-    struct Box {
-        std::string text;
-        bool isTextId = false;
-    };
-
-    explicit BoxWatcher(std::chrono::milliseconds closeAfter = 300ms, bool close = true)
-        : closeAfter_(closeAfter), close_(close) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-        timer_.start(10);
-    }
-    std::vector<Box> boxes;
-    bool AnyOpen() const { return current_ != nullptr; }
-
-  private:
-    void Tick() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != current_.data()) {
-            current_ = modal;
-            openedAt_ = Clock::now();
-            if (ui::CWindowWnd* window = WindowOf(modal)) {
-                Box box;
-                if (auto* impl = dynamic_cast<ui::WindowImplBase*>(window)) {
-                    if (ui::CControlUI* text = impl->GetPaintManager().FindControl("MessageText")) {
-                        box.text = text->GetText();
-                        box.isTextId = text->IsResourceText();
-                    }
-                }
-                boxes.push_back(box);
-            }
-        }
-        if (close_ && current_ != nullptr && Clock::now() - openedAt_ >= closeAfter_) {
-            if (ui::CWindowWnd* window = WindowOf(current_)) {
-                window->Close(0);
-            }
-        }
-    }
-
-    QTimer timer_;
-    QPointer<QWidget> current_;
-    Clock::time_point openedAt_;
-    std::chrono::milliseconds closeAfter_;
-    bool close_;
-};
-
 std::vector<std::string> Without(std::vector<std::string> calls,
                                  const std::set<std::string>& drop) {
     std::erase_if(calls, [&](const std::string& c) { return drop.count(c) != 0; });

@@ -72,6 +72,8 @@ class MouseOperations : public AppOperations {
     void RequestReactiveFlash(Device device) override {
         log_->Add("RequestReactiveFlash(" + detail::Text(device) + ")");
     }
+    // No profile is put in force: the pages show what the mouse itself holds.
+    void LoadProfile(ProfileList, int) override {}
 
   private:
     std::shared_ptr<CallLog> log_;
@@ -104,7 +106,9 @@ class MousePageTest : public AppTest {
     CMainWnd* Start() {
         PlugMouse();
         CMainWnd* wnd = CreateMainWnd([this](CMainWnd& w) {
-            w.SetOperations(std::make_unique<MouseOperations>(w, pointer_, calls_));
+            auto operations = std::make_unique<MouseOperations>(w, pointer_, calls_);
+            operations->Profiles().SetApplicationFolder(GMD_DEFAULTS_DIR);
+            w.SetOperations(std::move(operations));
             w.InstallDeviceWatch();
         });
         EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI1_slider")->GetMaxValue() == 239; }))

@@ -1,0 +1,257 @@
+// The profile panels against the virtual mouse: first start, the list operations through their
+// buttons, persistence across a restart, and switching by the foreground program.
+
+#include <gtest/gtest.h>
+
+#include <QSlider>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/app_operations.h"
+#include "mouse/mouse_blocks.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_index.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/fake_pointer_settings.h"
+#include "ui/controls.h"
+#include "ui/file_dialog.h"
+
+namespace gmd::app::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using profiles::ListId;
+
+class FakeForeground : public ForegroundProgram {
+  public:
+    bool Available() const override { return true; }
+    std::string Name() const override { return "test foreground"; }
+    std::optional<std::string> Path() override {
+        std::lock_guard lock(mutex_);
+        return path_;
+    }
+    void Set(std::string path) {
+        std::lock_guard lock(mutex_);
+        path_ = std::move(path);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string path_ = "/usr/bin/editor";
+};
+
+// What the file dialogs answer.
+std::optional<std::string> g_dialogAnswer;
+std::optional<std::string> AnswerDialog(bool, const ui::FileDialogOptions&) {
+    return g_dialogAnswer;
+}
+
+std::vector<uint8_t> FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ProfilePageTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        ui::SetFileDialogResponder(AnswerDialog);
+    }
+    void TearDown() override {
+        AppTest::TearDown();
+        ui::SetFileDialogResponder(nullptr);
+        g_dialogAnswer.reset();
+    }
+
+    CMainWnd* Start(const fs::path& defaults = GMD_DEFAULTS_DIR, bool waitForMouse = true) {
+        PlugMouse();
+        CMainWnd* wnd = CreateMainWnd([&](CMainWnd& w) {
+            auto operations = std::make_unique<AppOperations>(w, pointer_);
+            operations->Profiles().SetApplicationFolder(defaults);
+            w.SetOperations(std::move(operations));
+            w.InstallDeviceWatch();
+            InstallDeviceProfileWatcher(w, foreground_);
+        });
+        if (waitForMouse) {
+            EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI1_slider")->GetMaxValue() == 239; }));
+            QTest::qWait(200);
+        }
+        return wnd;
+    }
+    void Restart() {
+        CloseMainWnd();
+        // A mouse fresh from the factory: what the pages show must come from the files.
+        mouse_ = std::make_unique<emu::EmulatedDevice>(emu::DeviceKind::Mouse, *bus_);
+        Start();
+    }
+
+    AppOperations& Ops() { return static_cast<AppOperations&>(wnd_->Operations()); }
+    ui::CSliderUI* Slider(const std::string& name) {
+        return dynamic_cast<ui::CSliderUI*>(Find(name));
+    }
+    ui::CComboUI* Combo(const std::string& name) { return dynamic_cast<ui::CComboUI*>(Find(name)); }
+    std::vector<std::string> Entries(const std::string& combo) {
+        std::vector<std::string> names;
+        ui::CComboUI* c = Combo(combo);
+        for (int i = 0; i < c->GetCount(); ++i) {
+            names.push_back(c->GetItemAt(i)->GetText());
+        }
+        return names;
+    }
+    // Clicks a button of the mouse pages as a user would (its page shown first).
+    void Click(const std::string& name) {
+        ui::CControlUI* control = Find(name);
+        ASSERT_NE(control, nullptr) << name;
+        wnd_->GetPaintManager().SendNotify(control, "click");
+    }
+    void Drag(const std::string& name, int value) {
+        auto* slider = qobject_cast<QSlider*>(Find(name)->GetWidget());
+        slider->setSliderDown(true);
+        slider->setValue(value);
+        slider->setSliderDown(false);
+    }
+
+    std::shared_ptr<test::FakePointerSettings> pointer_ =
+        std::make_shared<test::FakePointerSettings>();
+    std::shared_ptr<FakeForeground> foreground_ = std::make_shared<FakeForeground>();
+};
+
+TEST_F(ProfilePageTest, FirstStartCreatesProfile1OfEveryListFromTheDefaults) {
+    Start();
+    const fs::path ms = MouseFolder();
+    for (const char* file : {"profile1.config", "profile1.led", "profile1.pro"}) {
+        EXPECT_TRUE(fs::exists(ms / file)) << file;
+        EXPECT_TRUE(fs::exists(KeyboardFolder() / file)) << file;
+    }
+    EXPECT_TRUE(fs::exists(MousepadFolder() / "profile1.led"));
+    EXPECT_EQ(fs::file_size(KeyboardFolder() / "profile1.config"), 2486u);
+    EXPECT_EQ(FileBytes(ms / "profile1.pro"),
+              FileBytes(fs::path(GMD_DEFAULTS_DIR) / "mskeydefault.pro"));
+    for (const char* combo :
+         {"ms_device_profile_combo", "ms_deng_profile_combo", "ms_key_profile_combo",
+          "kb_device_profile_combo", "kb_deng_profile_combo", "kb_key_profile_combo",
+          "mp_deng_profile_combo"}) {
+        EXPECT_EQ(Entries(combo), std::vector<std::string>{"profile1"}) << combo;
+    }
+    const fs::path ini = ms / "msProfile.ini";
+    for (const auto& [section, key, value] :
+         std::vector<std::tuple<const char*, const char*, const char*>>{
+             {"PROFILEDEVICECOUNT", "count", "1"},
+             {"PROFILELIKEDEVICEEXE", "0", "0"},
+             {"PROFILEDEVICENAME", "0", "profile1"},
+             {"PROFILEDEVICESELECT", "select", "0"},
+             {"PROFILEDENGNAME", "0", "profile1"},
+             {"PROFILECOUNT", "count", "1"},
+             {"PROFILESELECT", "select", "0"}}) {
+        EXPECT_EQ(IniReadString(ini, section, key, "missing"), value) << section << " " << key;
+    }
+    // The watcher put the stored device profile in force.
+    EXPECT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 0; }));
+}
+
+TEST_F(ProfilePageTest, FirstStartWithoutTheDeviceDefaultSaysSoOnceAndWritesNoIndex) {
+    const fs::path defaults = fs::path(home_.path().toStdString()) / "defaults";
+    fs::copy(GMD_DEFAULTS_DIR, defaults);
+    fs::remove(defaults / "msdevicedefault.config");
+    BoxWatcher watcher;
+    Start(defaults, /*waitForMouse=*/false);
+    ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
+    QTest::qWait(300);
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "message_text_8");
+    EXPECT_FALSE(fs::exists(MouseFolder() / "msProfile.ini"));
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCount(), 0);
+    // The other devices' lists are there.
+    EXPECT_EQ(Entries("kb_device_profile_combo"), std::vector<std::string>{"profile1"});
+}
+
+TEST_F(ProfilePageTest, ChangesPersistAcrossARestart) {
+    Start();
+    Drag("ms_DPI2_slider", 57);
+    Drag("ms_point_speed_slider", 7);  // speed 16
+    QTest::qWait(200);
+    Restart();
+    EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI2_slider")->GetValue() == 57; }));
+    EXPECT_EQ(Find("ms_DPI2_label_value")->GetText(), "2900");
+    // The restored profile went to the fresh mouse as well.
+    EXPECT_TRUE(SpinUntil([&] { return mouse_->SettingsMemory()[mouse::live::dpiStep2] == 57; }));
+}
+
+TEST_F(ProfilePageTest, ListOperationsThroughTheirButtons) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    Click("ms_pro_device_add_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo"),
+              (std::vector<std::string>{"profile1", "profile2", "profile3"}));
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 2);
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 2);
+
+    Click("ms_pro_device_copy_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo").back(), "profile3 copy");
+
+    // Rename: refused for another entry's name in other case, done for a new one.
+    BoxWatcher watcher;
+    Find("ms_device_profile_name_edit")->SetText("PROFILE1");
+    Click("ms_device_profile_edit_save_btn");
+    ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
+    EXPECT_EQ(watcher.boxes.back().text, "message_text_15");
+    Find("ms_device_profile_name_edit")->SetText("Arena");
+    Click("ms_device_profile_edit_save_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo").back(), "Arena");
+    EXPECT_TRUE(fs::exists(MouseFolder() / "Arena.config"));
+    EXPECT_FALSE(fs::exists(MouseFolder() / "profile3 copy.config"));
+
+    // Export writes the header and the whole blob; import into the device list adds a profile.
+    const fs::path exported = fs::path(home_.path().toStdString()) / "out.config";
+    g_dialogAnswer = exported.string();
+    Click("ms_pro_device_export_btn");
+    const std::vector<uint8_t> bytes = FileBytes(exported);
+    ASSERT_EQ(bytes.size(), 16u + 576u);
+    EXPECT_EQ(bytes[0], 0xAA);
+    EXPECT_EQ(bytes[1], 0x55);
+    EXPECT_EQ(bytes[4], 2);
+    Click("ms_pro_device_import_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo").back(), "profile4");
+    EXPECT_EQ(FileBytes(MouseFolder() / "profile4.config"), bytes);
+
+    // Delete asks first; confirmed, the last entry is selected and loaded.
+    BoxWatcher confirmer(100ms, true);
+    const int boxesBefore = static_cast<int>(confirmer.boxes.size());
+    Click("ms_pro_device_sub_btn");
+    EXPECT_GT(static_cast<int>(confirmer.boxes.size()), boxesBefore);
+    EXPECT_EQ(confirmer.boxes.back().text, "message_text_12");
+}
+
+TEST_F(ProfilePageTest, ALinkedProgramInFrontPutsItsProfileInForceAndChangesGoThere) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    Click("ms_pro_device_add_btn");
+    // Profile 3 (position 2) is linked to a game; the user goes back to profile 1.
+    profiles::WriteLink(ListId::MouseDevice, 2, true, "/opt/games/Game.bin");
+    Combo("ms_device_profile_combo")->SelectItem(0);
+    ASSERT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0);
+    const std::vector<uint8_t> userFile = FileBytes(MouseFolder() / "profile1.config");
+
+    foreground_->Set("/OPT/games/game.BIN");
+    ASSERT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 2; }));
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0) << "the user's choice is kept";
+    Drag("ms_DPI1_slider", 33);
+    QTest::qWait(100);
+    EXPECT_EQ(FileBytes(MouseFolder() / "profile1.config"), userFile)
+        << "a change while linked must not go into the user's profile";
+    std::vector<uint8_t> linked(mouse::kDeviceBlobSize);
+    ASSERT_EQ(profiles::ReadProfileFile(MouseFolder() / "profile3.config", linked), 0);
+    EXPECT_EQ(linked[mouse::kImageSize + mouse::live::dpiStep1], 33);
+
+    foreground_->Set("/usr/bin/editor");
+    EXPECT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 0; }));
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0);
+}
+
+}  // namespace
+}  // namespace gmd::app::testing
