@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -126,14 +130,60 @@ std::shared_ptr<FileLock::State> StateFor(const fs::path& path) {
 }
 }  // namespace
 
-FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
-    state_->mutex.lock();
+namespace {
+
+// The user's own folder for lock files, so they never clutter the folders of the files they
+// guard (or stay behind there when a file is deleted). Empty when none is safe to use.
+fs::path LockFolder() {
+    static const fs::path folder = [] {
+        fs::path base;
+        if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+            base = fs::path(runtime) / "gaming-mouse-driver-locks";
+        } else {
+            base = fs::temp_directory_path() /
+                   ("gaming-mouse-driver-locks-" + std::to_string(::getuid()));
+        }
+        ::mkdir(base.c_str(), 0700);
+        // Only a real folder of ours: a shared /tmp could hold someone else's name.
+        struct stat info {};
+        if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::getuid()) {
+            return fs::path();
+        }
+        return base;
+    }();
+    return folder;
+}
+
+// Lock file of a path: named by a hash of its full name in the lock folder, else beside it.
+fs::path LockPathFor(const fs::path& path) {
+    std::error_code ec;
+    fs::path full = fs::weakly_canonical(path, ec);
+    if (ec) {
+        full = fs::absolute(path, ec);
+    }
+    if (const fs::path folder = LockFolder(); !folder.empty()) {
+        uint64_t hash = 1469598103934665603ull;  // FNV-1a: the same in every process
+        for (const char c : full.string()) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(hash));
+        return folder / name;
+    }
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::string lockName = ".";
     lockName += path.filename().string();
     lockName += ".lock";
-    const fs::path lockPath = dir / lockName;
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    return dir / lockName;
+}
+
+}  // namespace
+
+FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
+    state_->mutex.lock();
+    const fs::path lockPath = LockPathFor(path);
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0) {
         while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
         }

@@ -203,7 +203,7 @@ TEST_F(PointerSettingsTest, KdeWithoutItsToolEditsKdeglobalsInPlace) {
     for (const auto& entry : fs::directory_iterator(dir_)) {
         names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{"kdeglobals", "pointer.ini", ".pointer.ini.lock"}));
+    EXPECT_EQ(names, (std::set<std::string>{"kdeglobals", "pointer.ini"}));
 }
 
 TEST_F(PointerSettingsTest, AFailingHelperGivesFalseAndALogLine) {
