@@ -302,26 +302,26 @@ void MousePage::Store(bool light, bool device) {
 
 // ---- handlers -------------------------------------------------------------------------------
 
-void MousePage::SetBrightness(int value) {
-    blocks_.mouseLive[mouse::live::lightBrightness] = Byte(value);
+void MousePage::ChangeLive(size_t offset, uint8_t value, bool storeLight) {
+    blocks_.mouseLive[offset] = value;
     MarkLiveChanged();
-    Store(true, true);
+    Store(storeLight, true);
+}
+
+void MousePage::SetBrightness(int value) {
+    ChangeLive(mouse::live::lightBrightness, Byte(value));
 }
 
 void MousePage::SetLightSpeed(int sliderValue) {
-    blocks_.mouseLive[mouse::live::lightSpeed] = Byte(4 - sliderValue);
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::live::lightSpeed, Byte(4 - sliderValue));
 }
 
 void MousePage::SetDpiStage(int stage, int position) {
     if (stage < 1 || stage > mouse::kDpiStages) {
         return;
     }
-    blocks_.mouseLive[mouse::DpiStepOffset(stage)] = Byte(position);
     ShowDpiStageValue(stage, position);
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::DpiStepOffset(stage), Byte(position));
 }
 
 void MousePage::ShowDpiStageValue(int stage, int position) {
@@ -332,9 +332,7 @@ void MousePage::SetReportRate(int item) {
     if (item < 0) {
         return;  // nothing selected
     }
-    blocks_.mouseLive[mouse::live::reportRate] = Byte(item);
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::live::reportRate, Byte(item));
 }
 
 void MousePage::SetDpiStageColour(int stage, uint32_t argb) {
@@ -350,28 +348,20 @@ void MousePage::SetDpiStageColour(int stage, uint32_t argb) {
 }
 
 void MousePage::SetColourCycle(bool on) {
-    blocks_.mouseLive[mouse::live::colourCycle] = on ? 1 : 0;
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::live::colourCycle, on ? 1 : 0);
 }
 
 void MousePage::SetLightDirection(bool left) {
-    blocks_.mouseLive[mouse::live::lightDirection] = left ? 1 : 0;
-    MarkLiveChanged();
     // Both directions go into both profiles, so the device profile never keeps a stale one.
-    Store(true, true);
+    ChangeLive(mouse::live::lightDirection, left ? 1 : 0);
 }
 
 void MousePage::SetLiftHeight(int level) {
-    blocks_.mouseLive[mouse::live::liftHeight] = Byte(level);
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::live::liftHeight, Byte(level));
 }
 
 void MousePage::SetLineAdjust(bool on) {
-    blocks_.mouseLive[mouse::live::lineAdjust] = on ? 1 : 0;
-    MarkLiveChanged();
-    Store(true, true);
+    ChangeLive(mouse::live::lineAdjust, on ? 1 : 0);
 }
 
 void MousePage::SetPointerSpeed(int position) {
@@ -410,12 +400,7 @@ void MousePage::SwitchOnboardProfile(int index) {
 }
 
 void MousePage::RestoreDefaults() {
-    blocks_.pointerSpeed = 10;
-    ShowPointerSpeed();
-    pointer_.ApplyPointerSpeed(10);
-    blocks_.wheelLines = 3;
-    ShowWheelLines();
-    pointer_.ApplyWheelLines(3);
+    PutHostSettings(10, 3);
     FactoryReset(wnd_.MouseDevice());
     // The mouse now holds its factory settings; read them back so the pages and the next send
     // do not carry the old ones.
@@ -475,12 +460,7 @@ void MousePage::ResetDeviceProfile(std::span<const uint8_t> blob) {
     blocks_.fullRefresh = true;
     RefreshControls();
     MarkLiveChanged();
-    blocks_.pointerSpeed = 10;
-    ShowPointerSpeed();
-    pointer_.ApplyPointerSpeed(10);
-    blocks_.wheelLines = 3;
-    ShowWheelLines();
-    pointer_.ApplyWheelLines(3);
+    PutHostSettings(10, 3);
     WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
 }
 
@@ -498,12 +478,7 @@ void MousePage::ResetLightProfile(std::span<const uint8_t> blob) {
     wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
     RefreshControls();
     MarkLiveChanged();
-    blocks_.pointerSpeed = 10;
-    ShowPointerSpeed();
-    pointer_.ApplyPointerSpeed(10);
-    blocks_.wheelLines = 1;
-    ShowWheelLines();
-    pointer_.ApplyWheelLines(1);
+    PutHostSettings(10, 1);
 }
 
 void MousePage::ResetKeyProfile(std::span<const uint8_t> blob) {
@@ -514,6 +489,15 @@ void MousePage::ResetKeyProfile(std::span<const uint8_t> blob) {
     wnd_.Operations().StoreCurrentProfile(ProfileList::MouseKey);
     RefreshControls();
     WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+}
+
+void MousePage::PutHostSettings(int speed, int lines) {
+    blocks_.pointerSpeed = speed;
+    ShowPointerSpeed();
+    pointer_.ApplyPointerSpeed(speed);
+    blocks_.wheelLines = lines;
+    ShowWheelLines();
+    pointer_.ApplyWheelLines(lines);
 }
 
 int MousePage::SystemPointerSpeed() {

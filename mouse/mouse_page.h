@@ -104,6 +104,11 @@ class MousePage {
   private:
     ui::CPaintManagerUI& Pm();
     void MarkLiveChanged();
+    // A live-block field changed by a control: sent, and stored in the device profile (and the
+    // light profile unless told otherwise).
+    void ChangeLive(size_t offset, uint8_t value, bool storeLight = true);
+    // Pointer speed and wheel lines into the blocks, the controls and the desktop.
+    void PutHostSettings(int speed, int lines);
     void Store(bool light, bool device);
     void ShowPointerSpeed();
     void ShowWheelLines();

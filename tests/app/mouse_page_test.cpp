@@ -17,6 +17,7 @@
 #include "mouse/mouse_blocks.h"
 #include "platform/pointer_settings.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/fake_pointer_settings.h"
 #include "ui/controls.h"
 
 namespace gmd::app::testing {
@@ -24,40 +25,19 @@ namespace {
 
 namespace f = mouse::live;
 
-// A desktop whose settings are only recorded.
-class RecordingPointer : public PointerSettings {
+// What the desktop was asked for, as "speed N" and "lines N".
+class RecordingPointer : public test::FakePointerSettings {
   public:
-    std::string Name() const override { return "test desktop"; }
-    bool AppliesPointerSpeed() const override { return true; }
-    bool AppliesWheelLines() const override { return true; }
-    std::optional<int> PointerSpeed() override {
-        std::lock_guard lock(mutex_);
-        return speed_;
+    RecordingPointer() { SetCurrentSpeed(14); }
+    std::vector<std::string> Log() const {
+        std::vector<std::string> lines;
+        for (const Call& call : Calls()) {
+            lines.push_back((call.setting == Setting::PointerSpeed ? "speed " : "lines ") +
+                            std::to_string(call.applied));
+        }
+        return lines;
     }
-    bool SetPointerSpeed(int speed) override {
-        std::lock_guard lock(mutex_);
-        speed_ = speed;
-        log_.push_back("speed " + std::to_string(speed));
-        return true;
-    }
-    bool SetWheelLines(int lines) override {
-        std::lock_guard lock(mutex_);
-        log_.push_back("lines " + std::to_string(lines));
-        return true;
-    }
-    std::vector<std::string> Log() {
-        std::lock_guard lock(mutex_);
-        return log_;
-    }
-    void Clear() {
-        std::lock_guard lock(mutex_);
-        log_.clear();
-    }
-
-  private:
-    std::mutex mutex_;
-    int speed_ = 14;
-    std::vector<std::string> log_;
+    void Clear() { ClearCalls(); }
 };
 
 // The real operations, with the profile store and the lighting flags recorded.
@@ -209,7 +189,7 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
     EXPECT_TRUE(calls_->Contains("StoreCurrentProfile(MouseDevice)"));
     // The tooltips say where the two desktop settings go.
     EXPECT_EQ(Find("ms_point_speed_slider")->GetToolTip(),
-              "Pointer speed of the desktop (test desktop)");
+              "Pointer speed of the desktop (test settings)");
 }
 
 TEST_F(MousePageTest, ReleasingADpiSliderSendsTheLiveBlockOnceDraggingOnlyMovesTheLabel) {

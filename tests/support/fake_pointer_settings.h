@@ -14,7 +14,7 @@
 
 namespace gmd::test {
 
-class FakePointerSettings final : public PointerSettings {
+class FakePointerSettings : public PointerSettings {
   public:
     enum class Setting { PointerSpeed, WheelLines };
     struct Call {
