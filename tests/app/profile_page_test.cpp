@@ -227,6 +227,24 @@ TEST_F(ProfilePageTest, ListOperationsThroughTheirButtons) {
     EXPECT_EQ(confirmer.boxes.back().text, "message_text_12");
 }
 
+TEST_F(ProfilePageTest, ResetPutsTheDefaultBackIntoMemoryTheFileAndTheMouse) {
+    Start();
+    Drag("ms_DPI1_slider", 90);
+    QTest::qWait(200);
+    pointer_->ClearCalls();
+    mouse_->ClearTrafficLog();
+    Click("ms_pro_device_reset_btn");
+    // The default's first stage (400 DPI), stored and sent; pointer 10 and wheel 3 applied.
+    EXPECT_EQ(Slider("ms_DPI1_slider")->GetValue(), 7);
+    std::vector<uint8_t> stored(mouse::kDeviceBlobSize);
+    ASSERT_EQ(profiles::ReadProfileFile(MouseFolder() / "profile1.config", stored), 0);
+    EXPECT_EQ(stored[mouse::kImageSize + mouse::live::dpiStep1], 7);
+    EXPECT_TRUE(SpinUntil([&] { return mouse_->SettingsMemory()[mouse::live::dpiStep1] == 7; }));
+    EXPECT_TRUE(pointer_->WaitForCalls(2));
+    EXPECT_EQ(Find("ms_gunlun_speed_edit")->GetText(), "3");
+    EXPECT_EQ(Entries("ms_device_profile_combo"), std::vector<std::string>{"profile1"});
+}
+
 TEST_F(ProfilePageTest, ALinkedProgramInFrontPutsItsProfileInForceAndChangesGoThere) {
     Start();
     Click("ms_pro_device_add_btn");
