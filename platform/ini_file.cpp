@@ -41,7 +41,14 @@ std::string CutToChars(std::string_view text, size_t maxChars) {
                         : (c >> 4) == 14 ? 3
                         : (c >> 3) == 30 ? 4
                                          : 1;
-        i += std::min(length, text.size() - i);
+        // A lead byte takes only the continuation bytes that really follow it, so broken
+        // UTF-8 never hides characters inside one (the cut would otherwise come too late).
+        size_t taken = 1;
+        while (taken < length && i + taken < text.size() &&
+               (static_cast<unsigned char>(text[i + taken]) & 0xC0) == 0x80) {
+            ++taken;
+        }
+        i += taken;
         ++chars;
     }
     return std::string(text.substr(0, i));

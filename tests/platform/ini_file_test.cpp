@@ -76,6 +76,7 @@ TEST(IniReadTest, LookupRules) {
                ";hidden=1\r\n"
                "long=" +
                    Repeat("a", 300) + "\r\n" + "wide=" + Repeat("\xC3\xA9", 300) +
+                   "\r\nbroken=" + Repeat("\xF1\xFF", 300) +
                    "\r\n"
                    "[skinimage]\r\n"
                    "second=only in the second section\r\n"
@@ -96,6 +97,8 @@ TEST(IniReadTest, LookupRules) {
         {"SkinImage", "hidden", "<default>"},
         {"SkinImage", "long", Repeat("a", kIniValueMaxChars)},
         {"SkinImage", "wide", Repeat("\xC3\xA9", kIniValueMaxChars)},  // cut by characters
+        // A lead byte without its continuation bytes is a character of its own.
+        {"SkinImage", "broken", Repeat("\xF1\xFF", kIniValueMaxChars / 2) + "\xF1"},
         {"SkinImage", "second", "<default>"},  // only the first section of a name counts
         {"other", "LANGUAGE", "9"},
         {"missing", "LANGUAGE", "<default>"},
