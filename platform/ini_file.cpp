@@ -19,17 +19,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string_view Trim(std::string_view text) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && isSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // Cuts UTF-8 text to a number of code points without splitting a sequence.
 std::string CutToChars(std::string_view text, size_t maxChars) {
     size_t chars = 0;
@@ -99,6 +88,17 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
 }
 
 }  // namespace
+
+std::string_view Trim(std::string_view text) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && isSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
 
 std::string DecodeTextFile(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&

@@ -49,6 +49,9 @@ class IniDocument {
 // non-digit; no digits gives 0. Saturates instead of overflowing.
 int ParseLeadingInt(std::string_view text);
 
+// Without blanks, tabs and line ends at either end.
+std::string_view Trim(std::string_view text);
+
 // Decodes UTF-16 (by its byte-order mark) or UTF-8 text into UTF-8 without a byte-order mark.
 std::string DecodeTextFile(std::string_view bytes);
 

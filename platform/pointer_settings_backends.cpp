@@ -25,17 +25,6 @@ constexpr const char* kStoreSection = "Pointer";
 constexpr const char* kSpeedKey = "Speed";
 constexpr const char* kWheelLinesKey = "WheelLines";
 
-std::string_view Trim(std::string_view text) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && isSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A whole decimal number and nothing else.
 std::optional<int> ParseWholeInt(std::string_view text) {
     text = Trim(text);
