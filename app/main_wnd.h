@@ -151,7 +151,7 @@ class CMainWnd : public ui::WindowImplBase,
     virtual void BaseNotify(ui::TNotifyUI& msg);
 
   private:
-    // Part by part; each lives in its own source file.
+    // Grouped by concern; each group lives in its own source file.
     void FirstShowInit();                         // main_wnd.cpp
     void PutAway();                               // main_wnd.cpp
     void StartWorkerThreads();                    // main_wnd.cpp

@@ -196,10 +196,14 @@ void MousePage::RefreshControls() {
             SetText(pm, StageName(stage, "_max"), std::string(range->max));
         }
     }
-    // The sixth stage has no step in the live block; its slider shares the range only.
+    // The sixth stage has no step in the live block; its slider shares the range and stays
+    // where its label says, so the two never disagree.
     if (auto* slider = Find<ui::CSliderUI>(pm, StageName(6, "_slider"))) {
         slider->SetMinValue(0);
         slider->SetMaxValue(blocks_.DpiStepMax());
+        if (ui::CControlUI* label = pm.FindControl(StageName(6, "_label_value"))) {
+            slider->SetValue(ParseLeadingInt(label->GetText()) / 50 - 1);
+        }
     }
     for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
         const int step = live[mouse::DpiStepOffset(stage)];
@@ -303,7 +307,10 @@ void MousePage::Store(bool light, bool device) {
 // ---- handlers -------------------------------------------------------------------------------
 
 void MousePage::ChangeLive(size_t offset, uint8_t value, bool storeLight) {
-    blocks_.mouseLive[offset] = value;
+    {
+        std::lock_guard lock(blocks_.lightMutex);
+        blocks_.mouseLive[offset] = value;
+    }
     MarkLiveChanged();
     Store(storeLight, true);
 }
@@ -340,9 +347,12 @@ void MousePage::SetDpiStageColour(int stage, uint32_t argb) {
         return;
     }
     const size_t c = mouse::DpiColourOffset(stage);
-    blocks_.mouseLive[c] = static_cast<uint8_t>(argb >> 16);
-    blocks_.mouseLive[c + 1] = static_cast<uint8_t>(argb >> 8);
-    blocks_.mouseLive[c + 2] = static_cast<uint8_t>(argb);
+    {
+        std::lock_guard lock(blocks_.lightMutex);
+        blocks_.mouseLive[c] = static_cast<uint8_t>(argb >> 16);
+        blocks_.mouseLive[c + 1] = static_cast<uint8_t>(argb >> 8);
+        blocks_.mouseLive[c + 2] = static_cast<uint8_t>(argb);
+    }
     MarkLiveChanged();
     Store(false, true);
 }
@@ -402,8 +412,9 @@ void MousePage::SwitchOnboardProfile(int index) {
 void MousePage::RestoreDefaults() {
     PutHostSettings(10, 3);
     FactoryReset(wnd_.MouseDevice());
-    // The mouse now holds its factory settings; read them back so the pages and the next send
-    // do not carry the old ones.
+    // The mouse now holds its factory settings; read them back, from the mouse and not from the
+    // profile in force, so the pages, the profile and the next send do not carry the old ones.
+    hostBlockFromProfile_ = false;
     if (wnd_.MouseDevice().IsConnected()) {
         ui::SetTimer(wnd_.GetHWND(), TIMER_MOUSE_ATTACH, 500);
     }

@@ -192,6 +192,40 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
               "Pointer speed of the desktop (test settings)");
 }
 
+TEST_F(MousePageTest, StageHighlightAndLightSpeedFollowTheLiveBlock) {
+    Start();
+    // Red marks the active stage; a stage above 5 reddens stage 1 and whitens stages 2-4 only.
+    struct Case {
+        uint8_t dpiStage;
+        std::string red;    // stages shown red
+        std::string white;  // stages shown white; the rest keep their colour
+    };
+    for (const Case& c : {Case{0, "1", "23456"}, Case{5, "6", "12345"}, Case{7, "1", "234"}}) {
+        SCOPED_TRACE(int(c.dpiStage));
+        for (int stage = 1; stage <= 6; ++stage) {  // a colour no rule gives
+            Find("ms_DPI" + std::to_string(stage) + "_label_rank")->SetTextColor(0xFF00FF00);
+        }
+        Page().Blocks().mouseLive[f::dpiStage] = c.dpiStage;
+        Page().RefreshControls();
+        for (int stage = 1; stage <= 6; ++stage) {
+            const char digit = static_cast<char>('0' + stage);
+            const ui::DWORD want = c.red.find(digit) != std::string::npos     ? 0xFFFF0000
+                                   : c.white.find(digit) != std::string::npos ? 0xFFFFFFFF
+                                                                              : 0xFF00FF00;
+            EXPECT_EQ(Find("ms_DPI" + std::to_string(stage) + "_label_rank")->GetTextColor(), want)
+                << stage;
+        }
+    }
+    // The light speed slider is shown inverted: its far end is the fastest, 0.
+    Drag("ms_deng_speed_slider", 4);
+    EXPECT_EQ(Page().Blocks().mouseLive[f::lightSpeed], 0);
+    Drag("ms_deng_speed_slider", 1);
+    EXPECT_EQ(Page().Blocks().mouseLive[f::lightSpeed], 3);
+    // The sixth stage has no step of its own: its slider stays where its label says.
+    EXPECT_EQ(Slider("ms_DPI6_slider")->GetValue() * 50 + 50,
+              std::stoi(Text("ms_DPI6_label_value")));
+}
+
 TEST_F(MousePageTest, ReleasingADpiSliderSendsTheLiveBlockOnceDraggingOnlyMovesTheLabel) {
     Start();
     mouse_->ClearTrafficLog();
@@ -340,6 +374,11 @@ TEST_F(MousePageTest, PointerSpeedAndWheelLinesReachTheDesktop) {
 
 TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
     Start();
+    // As in the application, a device profile gave host block 0 at the attach.
+    Page().SetHostBlockFromProfile(true);
+    Drag("ms_DPI2_slider", 57);
+    ASSERT_TRUE(SpinUntil([&] { return mouse_->SettingsMemory()[f::dpiStep2] == 57; }));
+    Page().Blocks().RefreshHostBlock0();  // what storing the device profile does
     pointer_->Clear();
     mouse_->ClearTrafficLog();
     QTest::mouseClick(Find("ms_one_profile_default")->GetWidget(), Qt::LeftButton);
@@ -352,6 +391,15 @@ TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
         const auto c = Commands();
         return std::count(c.begin(), c.end(), 3) == 1;
     }));
+    // The read-back takes the mouse's factory settings: the pages show them and what is sent
+    // afterwards does not bring the old ones back.
+    const std::vector<uint8_t> factory =
+        emu::EmulatedDevice::FactoryProfileBlock(emu::DeviceKind::Mouse, 0);
+    EXPECT_TRUE(
+        SpinUntil([&] { return Slider("ms_DPI2_slider")->GetValue() == factory[f::dpiStep2]; }));
+    QTest::qWait(250);
+    const std::vector<uint8_t> held = mouse_->SettingsMemory();
+    EXPECT_TRUE(std::equal(factory.begin(), factory.begin() + mouse::kLiveSize, held.begin()));
 }
 
 }  // namespace
