@@ -222,14 +222,33 @@ int Dump(gmd::CDeviceChannel& channel) {
     return kExitOk;
 }
 
+// Decimal, or hexadecimal after "0x" or "#" (colours).
 std::optional<int> ParseNumber(const std::string& text) {
+    std::string_view digits = text;
+    int base = 10;
+    for (const std::string_view prefix : {"0x", "0X", "#"}) {
+        if (digits.starts_with(prefix)) {
+            digits.remove_prefix(prefix.size());
+            base = 16;
+            break;
+        }
+    }
     int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [last, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || last != end) {
+    const char* end = digits.data() + digits.size();
+    const auto [last, ec] = std::from_chars(digits.data(), end, value, base);
+    if (digits.empty() || ec != std::errc() || last != end) {
         return std::nullopt;
     }
     return value;
+}
+
+std::string FieldText(const gmd::mouse::LiveField& field, int value) {
+    if (field.width == 1) {
+        return std::to_string(value);
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06x", static_cast<unsigned>(value));
+    return text;
 }
 
 int RangeRefused(std::string_view field, int min, int max) {
@@ -269,7 +288,8 @@ int Settings(gmd::CDeviceChannel& channel) {
     }
     gmd::CloseSession(channel);
     for (const gmd::mouse::LiveField& field : gmd::mouse::LiveFields()) {
-        std::cout << field.name << ' ' << unsigned{blocks.mouseLive[field.offset]} << '\n';
+        std::cout << field.name << ' '
+                  << FieldText(field, gmd::mouse::ReadLiveField(blocks.mouseLive, field)) << '\n';
     }
     return kExitOk;
 }
@@ -291,7 +311,9 @@ int Set(gmd::CDeviceChannel& channel, const std::string& name, const std::string
     }
     // Fields bounded by the mouse's own highest DPI step are checked once it is known.
     if (!field->maxIsDpiStepMax && (*value < field->min || *value > field->max)) {
-        return RangeRefused(field->name, field->min, field->max);
+        std::cerr << "gmdctl: " << field->name << " must be " << FieldText(*field, field->min)
+                  << '-' << FieldText(*field, field->max) << '\n';
+        return kExitUsage;
     }
     if (const int rc = Connect(channel); rc != kExitOk) {
         return rc;
@@ -304,13 +326,13 @@ int Set(gmd::CDeviceChannel& channel, const std::string& name, const std::string
         gmd::CloseSession(channel);
         return RangeRefused(field->name, field->min, blocks.DpiStepMax());
     }
-    blocks.mouseLive[field->offset] = static_cast<uint8_t>(*value);
+    gmd::mouse::WriteLiveField(blocks.mouseLive, *field, *value);
     const int r = gmd::mouse::SendMouseLive(channel, blocks);
     gmd::CloseSession(channel);
     if (r != gmd::kResultSuccess) {
         return CommandFailed("WriteMemory", r);
     }
-    std::cout << field->name << ' ' << *value << '\n';
+    std::cout << field->name << ' ' << FieldText(*field, *value) << '\n';
     return kExitOk;
 }
 

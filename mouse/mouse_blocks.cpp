@@ -27,6 +27,7 @@ constexpr LiveField kLiveFields[] = {
     {"lightRed", live::lightRed, 0, 255},
     {"lightGreen", live::lightGreen, 0, 255},
     {"lightBlue", live::lightBlue, 0, 255},
+    {"effectPhase", live::effectPhase, 0, 2},
     {"reportRate", live::reportRate, 0, 3},
     {"dpiStep1", live::dpiStep1, 0, 255, true},
     {"dpiStep2", live::dpiStep2, 0, 255, true},
@@ -34,21 +35,11 @@ constexpr LiveField kLiveFields[] = {
     {"dpiStep4", live::dpiStep4, 0, 255, true},
     {"dpiStage", live::dpiStage, 0, 5},
     {"dpiStep5", live::dpiStep5, 0, 255, true},
-    {"dpiColour1Red", live::dpiColour1 + 0, 0, 255},
-    {"dpiColour1Green", live::dpiColour1 + 1, 0, 255},
-    {"dpiColour1Blue", live::dpiColour1 + 2, 0, 255},
-    {"dpiColour2Red", live::dpiColour1 + 3, 0, 255},
-    {"dpiColour2Green", live::dpiColour1 + 4, 0, 255},
-    {"dpiColour2Blue", live::dpiColour1 + 5, 0, 255},
-    {"dpiColour3Red", live::dpiColour1 + 6, 0, 255},
-    {"dpiColour3Green", live::dpiColour1 + 7, 0, 255},
-    {"dpiColour3Blue", live::dpiColour1 + 8, 0, 255},
-    {"dpiColour4Red", live::dpiColour1 + 9, 0, 255},
-    {"dpiColour4Green", live::dpiColour1 + 10, 0, 255},
-    {"dpiColour4Blue", live::dpiColour1 + 11, 0, 255},
-    {"dpiColour5Red", live::dpiColour1 + 12, 0, 255},
-    {"dpiColour5Green", live::dpiColour1 + 13, 0, 255},
-    {"dpiColour5Blue", live::dpiColour1 + 14, 0, 255},
+    {"dpiColour1", live::dpiColour1 + 0, 0, 0xFFFFFF, false, 3},
+    {"dpiColour2", live::dpiColour1 + 3, 0, 0xFFFFFF, false, 3},
+    {"dpiColour3", live::dpiColour1 + 6, 0, 0xFFFFFF, false, 3},
+    {"dpiColour4", live::dpiColour1 + 9, 0, 0xFFFFFF, false, 3},
+    {"dpiColour5", live::dpiColour1 + 12, 0, 0xFFFFFF, false, 3},
     {"liftHeight", live::liftHeight, 0, 2},
     {"lineAdjust", live::lineAdjust, 0, 1},
 };
@@ -204,6 +195,20 @@ int StepWheelLines(int shown, bool up) {
 
 std::span<const LiveField> LiveFields() {
     return kLiveFields;
+}
+
+int ReadLiveField(const LiveBlock& block, const LiveField& field) {
+    int value = 0;
+    for (size_t i = 0; i < field.width; ++i) {
+        value = value << 8 | block[field.offset + i];
+    }
+    return value;
+}
+
+void WriteLiveField(LiveBlock& block, const LiveField& field, int value) {
+    for (size_t i = field.width; i-- > 0; value >>= 8) {
+        block[field.offset + i] = static_cast<uint8_t>(value);
+    }
 }
 
 const LiveField* FindLiveField(std::string_view name) {

@@ -131,15 +131,19 @@ int ClampPointerSpeed(int speed);
 int StepWheelLines(int shown, bool up);
 
 // The live-block fields a tool may set by name, with their ranges. Fields bounded by the
-// mouse's highest DPI step say so.
+// mouse's highest DPI step say so. A stage colour spans three bytes, red first, and is read
+// and written as one 0xRRGGBB value.
 struct LiveField {
     std::string_view name;
     size_t offset;
     int min;
     int max;
     bool maxIsDpiStepMax = false;
+    size_t width = 1;
 };
 std::span<const LiveField> LiveFields();
 const LiveField* FindLiveField(std::string_view name);  // exact name, nullptr when unknown
+int ReadLiveField(const LiveBlock& block, const LiveField& field);
+void WriteLiveField(LiveBlock& block, const LiveField& field, int value);
 
 }  // namespace gmd::mouse

@@ -61,11 +61,12 @@ expect_match("${out}" "0c45   7643    000c       0001" "list")
 
 # the live settings, one "name value" line per field, from the factory profile 0
 run_gmdctl(ARGS --virtual settings EXIT 0)
-foreach(line "profileIndex 0" "lightMode 0" "dpiStep2 31" "dpiStage 1" "dpiColour2Green 255"
+foreach(line "profileIndex 0" "lightMode 0" "dpiStep2 31" "dpiStage 1" "dpiColour2 0x00ff00"
         "lineAdjust 0")
     expect_match("${out}" "(^|\n)${line}\n" "settings")
 endforeach()
-expect_match("${out}" "^([A-Za-z0-9]+ [0-9]+\n)+$" "settings format")
+expect_match("${out}" "^([A-Za-z0-9]+ ([0-9]+|0x[0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f])\n)+$"
+             "settings format")
 
 # set sends the whole live block with the one byte changed, then closes the session
 run_gmdctl(ARGS --virtual --trace set dpiStep2 10 EXIT 0)
@@ -90,9 +91,16 @@ run_gmdctl(ARGS --virtual set lightMode -1 EXIT 64)
 expect_match("${err}" "lightMode must be 0-6" "set negative")
 run_gmdctl(ARGS --virtual set lightMode bright EXIT 64)
 expect_match("${err}" "'bright' is not a number" "set not a number")
-run_gmdctl(ARGS --virtual set effectPhase 1 EXIT 64)
-expect_match("${err}" "unknown field 'effectPhase'; the fields are: profileIndex lightMode .* lineAdjust"
+run_gmdctl(ARGS --virtual set dpiColour1Red 1 EXIT 64)
+expect_match("${err}" "unknown field 'dpiColour1Red'; the fields are: profileIndex lightMode .* lineAdjust"
              "set unknown field")
+# a stage colour is one 0xRRGGBB value over its three bytes (payload bytes 26-28 for stage 2)
+run_gmdctl(ARGS --virtual --trace set dpiColour2 "#123456" EXIT 0)
+expect_match("${out}" "^dpiColour2 0x123456\n$" "set colour")
+string(REPEAT "[0-9a-f][0-9a-f] " 26 colour_before)
+expect_match("${err}" "\n> 04 .. .. 06 38 00 00 00 ${colour_before}12 34 56 " "set colour bytes")
+run_gmdctl(ARGS --virtual set dpiColour2 0x1000000 EXIT 64)
+expect_match("${err}" "dpiColour2 must be 0x000000-0xffffff" "set colour range")
 run_gmdctl(ARGS --virtual set dpiStep2 EXIT 64)
 
 # switching: 1-byte read, 1-byte write of the index, the new block read, then our check

@@ -209,19 +209,20 @@ TEST(MouseBlocksTest, LiveFieldsCoverTheSettableBytes) {
     std::set<std::string_view> names;
     std::vector<std::string_view> boundByDpiMax;
     for (const LiveField& field : LiveFields()) {
-        EXPECT_TRUE(offsets.insert(field.offset).second) << field.name;
+        for (size_t i = 0; i < field.width; ++i) {
+            EXPECT_TRUE(offsets.insert(field.offset + i).second) << field.name;
+        }
         EXPECT_TRUE(names.insert(field.name).second) << field.name;
-        EXPECT_LT(field.offset, kLiveSize) << field.name;
+        EXPECT_LE(field.offset + field.width, kLiveSize) << field.name;
         EXPECT_EQ(field.min, 0) << field.name;
-        EXPECT_LE(field.max, 255) << field.name;
+        EXPECT_LE(field.max, (1 << (8 * field.width)) - 1) << field.name;  // fits its bytes
         EXPECT_EQ(FindLiveField(field.name), &field);
         if (field.maxIsDpiStepMax) {
             boundByDpiMax.push_back(field.name);
         }
     }
-    // Every named byte but the host's own effect phase; 10-13, 21-22 and 38-43 are unnamed.
-    EXPECT_EQ(offsets.size(), 33u);
-    EXPECT_FALSE(offsets.count(live::effectPhase));
+    // Every named byte; 10-13, 21-22 and 38-43 are unnamed.
+    EXPECT_EQ(offsets.size(), 34u);
     EXPECT_EQ(boundByDpiMax, (std::vector<std::string_view>{"dpiStep1", "dpiStep2", "dpiStep3",
                                                             "dpiStep4", "dpiStep5"}));
 
@@ -233,16 +234,24 @@ TEST(MouseBlocksTest, LiveFieldsCoverTheSettableBytes) {
     for (const Case& c :
          {Case{"profileIndex", 0, 4}, Case{"lightMode", 1, 6}, Case{"lightSpeed", 3, 4},
           Case{"reportRate", 14, 3}, Case{"dpiStage", 19, 5}, Case{"dpiStep5", 20, 255},
-          Case{"dpiColour1Red", 23, 255}, Case{"dpiColour3Green", 30, 255},
-          Case{"dpiColour5Blue", 37, 255}, Case{"liftHeight", 44, 2}, Case{"lineAdjust", 45, 1}}) {
+          Case{"effectPhase", 9, 2}, Case{"dpiColour1", 23, 0xFFFFFF},
+          Case{"dpiColour5", 35, 0xFFFFFF}, Case{"liftHeight", 44, 2}, Case{"lineAdjust", 45, 1}}) {
         const LiveField* field = FindLiveField(c.name);
         ASSERT_NE(field, nullptr) << c.name;
         EXPECT_EQ(field->offset, c.offset) << c.name;
         EXPECT_EQ(field->max, c.max) << c.name;
     }
-    for (const char* unknown : {"", "dpistep1", "effectPhase", "dpiColour1", "pointerSpeed"}) {
+    for (const char* unknown : {"", "dpistep1", "dpiColour1Red", "dpiColour6", "pointerSpeed"}) {
         EXPECT_EQ(FindLiveField(unknown), nullptr) << unknown;
     }
+    // A stage colour is red, green, blue in block order.
+    LiveBlock block{};
+    WriteLiveField(block, *FindLiveField("dpiColour2"), 0x123456);
+    EXPECT_EQ(block[26], 0x12);
+    EXPECT_EQ(block[27], 0x34);
+    EXPECT_EQ(block[28], 0x56);
+    EXPECT_EQ(ReadLiveField(block, *FindLiveField("dpiColour2")), 0x123456);
+    EXPECT_EQ(block[25] | block[29], 0);
 }
 
 }  // namespace
