@@ -67,10 +67,18 @@ bool Click(ui::CPaintManagerUI& pm, const char* name) {
         std::fprintf(stderr, "gmd-screenshots: no option '%s' in the layout\n", name);
         return false;
     }
-    // Tabs of devices that are not attached are hidden; show them for the picture.
-    option->SetVisible(true);
     option->Selected(true);
     return true;
+}
+
+// The keyboard and the mousepad never attach here; the picture of their page shows their tab
+// as it would be with that device attached, the mouse's tab as it is.
+void ShowDeviceTabsFor(ui::CPaintManagerUI& pm, const char* deviceTab) {
+    for (const char* tab : {"kb_tab", "mp_tab"}) {
+        if (ui::CControlUI* option = pm.FindControl(tab)) {
+            option->SetVisible(std::strcmp(tab, deviceTab) == 0);
+        }
+    }
 }
 
 }  // namespace
@@ -136,6 +144,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     auto& pm = window->GetPaintManager();
     for (const Shot& shot : kShots) {
+        ShowDeviceTabsFor(pm, shot.deviceTab);
         if (!Click(pm, shot.deviceTab) || (shot.pageTab != nullptr && !Click(pm, shot.pageTab))) {
             ++failures;
             continue;

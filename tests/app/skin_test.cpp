@@ -455,10 +455,11 @@ TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("ms_tab_switch"))->GetCount(), 5);
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("kb_tab_switch"))->GetCount(), 4);
 
-    // Starting states the shell relies on: the mouse page up, nothing pending, no busy bar.
+    // Starting states the shell relies on: the mouse page up but its tab hidden until the mouse
+    // is found, nothing pending, no busy bar.
     EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("tab_switch"))->GetCurSel(), 1);
     EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_tab"))->IsSelected());
-    EXPECT_TRUE(manager.FindControl("ms_tab")->IsOwnVisible());
+    EXPECT_FALSE(manager.FindControl("ms_tab")->IsOwnVisible());
     EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("ms_tab_switch"))->GetCurSel(), 0);
     EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_deng_Op_tab"))->IsSelected());
     for (const char* hidden :
