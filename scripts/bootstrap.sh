@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
+    qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
     libxcb1-dev xvfb xauth
 )
 

@@ -5,11 +5,13 @@
 //
 // It uses the real data folder of $HOME, so run it with a scratch HOME (scripts/screenshots.sh).
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
+#include <QScreen>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -79,6 +81,36 @@ void ShowDeviceTabsFor(ui::CPaintManagerUI& pm, const char* deviceTab) {
             option->SetVisible(std::strcmp(tab, deviceTab) == 0);
         }
     }
+}
+
+// The main menu open over the window, as the menu button leaves it: the screen is grabbed, since
+// the menu is a window of its own.
+bool ShootMainMenu(app::CMainWnd& window, const std::string& outDir) {
+    ui::CControlUI* control = window.GetPaintManager().FindControl("menubtn");
+    auto* button =
+        control != nullptr ? qobject_cast<QAbstractButton*>(control->GetWidget()) : nullptr;
+    if (button == nullptr) {
+        std::fprintf(stderr, "gmd-screenshots: no menu button in the layout\n");
+        return false;
+    }
+    button->click();
+    Settle(300);
+    QWidget* menu = QApplication::activePopupWidget();
+    if (menu == nullptr) {
+        std::fprintf(stderr, "gmd-screenshots: the menu button opened no menu\n");
+        return false;
+    }
+    const QRect area = window.GetWidget()->frameGeometry().united(menu->frameGeometry());
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(
+        0, area.x(), area.y(), area.width(), area.height());
+    menu->close();
+    const std::string path = outDir + "/menu.png";
+    if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+        std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
 }
 
 }  // namespace
@@ -159,6 +191,9 @@ int main(int argc, char** argv) {
             continue;
         }
         std::printf("%s\n", path.c_str());
+    }
+    if (!ShootMainMenu(*window, outDir)) {
+        ++failures;
     }
 
     window->Close(0);
