@@ -211,6 +211,9 @@ void CMainWnd::FirstShowInit() {
     // Without a notification area a hidden window could not be brought back.
     if (ui::CTrayIcon::IsTrayAvailable()) {
         ShowWindow(false);
+        DebugTrace("window: hidden in the tray");
+    } else {
+        DebugTrace("window: kept shown, no system tray");
     }
 
     StartWorkerThreads();

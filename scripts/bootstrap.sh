@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need. Idempotent: when all
-# are present it only checks; it runs apt-get update only when something is missing.
+# Installs the Debian packages that building, testing and running need, and any named as
+# arguments. Idempotent: when all are present it only checks; it runs apt-get update only when
+# something is missing.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,8 @@ packages=(
     qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
     libxcb1-dev xvfb xauth
 )
+# Scripts that need more (the benchmarks' tray host) name it.
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
