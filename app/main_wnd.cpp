@@ -334,6 +334,7 @@ void CMainWnd::WakeUp() {
     if (AnyDeviceConnected()) {
         Restore();
         RaiseBriefly(*this);
+        DebugTrace("window: brought to the front");
         return;
     }
     PutAway();
@@ -356,8 +357,10 @@ void CMainWnd::PutAway() {
     // Hidden, a window could only come back through the tray: without one it is minimised.
     if (ui::CTrayIcon::IsTrayAvailable()) {
         ShowWindow(false);
+        DebugTrace("window: hidden in the tray");
     } else {
         Minimize();
+        DebugTrace("window: minimised, no system tray");
     }
 }
 

@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-bash scripts/bootstrap.sh trayer
+bash scripts/bootstrap.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DGMD_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release --target gaming-mouse-driver gmd_skin >&2
 app=$PWD/build-release/app/gaming-mouse-driver

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need, and any named as
-# arguments. Idempotent: when all are present it only checks; it runs apt-get update only when
-# something is missing.
+# Installs the Debian packages that building, testing and running need (trayer: a tray host
+# for the desktop-session test and the benchmark under Xvfb). Idempotent: when all are present
+# it only checks; it runs apt-get update only when something is missing.
 set -euo pipefail
 
 packages=(
@@ -9,10 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
-    libxcb1-dev xvfb xauth
+    libxcb1-dev xvfb xauth trayer
 )
-# Scripts that need more (the benchmarks' tray host) name it.
-packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
