@@ -1,5 +1,6 @@
 // The real program, started twice: the second start wakes the first and ends; a socket left by
-// a killed instance does not stop the next start; bad arguments end with usage.
+// a killed instance does not stop the next start; bad arguments end with usage; a worker thread
+// that never ends does not keep the process alive.
 
 #include <unistd.h>
 
@@ -40,7 +41,8 @@ class SingleInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
-    void Start(QProcess& process, const QString& traceName, const QStringList& args = {}) {
+    void Start(QProcess& process, const QString& traceName, const QStringList& args = {},
+               const QString& program = GMD_APP_EXE) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", dir_.path());
         env.insert("XDG_CONFIG_HOME", dir_.path() + "/.config");
@@ -49,7 +51,7 @@ class SingleInstanceTest : public ::testing::Test {
         env.insert("GMD_DEBUG_FILE", Trace(traceName));
         env.remove("GMD_DEBUG");
         process.setProcessEnvironment(env);
-        process.start(GMD_APP_EXE, args);
+        process.start(program, args);
         ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
     }
     QString Trace(const QString& name) const { return dir_.path() + "/" + name + ".txt"; }
@@ -121,6 +123,26 @@ TEST_F(SingleInstanceTest, SocketOfAKilledInstanceIsTakenOver) {
     EXPECT_TRUE(next.waitForFinished(30000));
     EXPECT_EQ(next.exitCode(), 0);
     Stop(next);
+}
+
+TEST_F(SingleInstanceTest, AWorkerThatNeverEndsDoesNotKeepTheProcessAlive) {
+    QProcess hung;
+    Start(hung, "hung", {}, GMD_HUNG_WORKER_EXE);
+    ASSERT_TRUE(WaitUntilRunning(hung, "hung")) << hung.readAllStandardError().toStdString();
+    ASSERT_TRUE(SpinUntil(
+        [&] { return ReadAll(Trace("hung")).contains("first-show initialisation done"); }));
+    const auto asked = Clock::now();
+    hung.terminate();
+    ASSERT_TRUE(hung.waitForFinished(60000));
+    EXPECT_EQ(hung.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(hung.exitCode(), 0);
+    // It waited for its threads the full ten seconds, then gave the hung one up.
+    EXPECT_GE(Clock::now() - asked, 9s);
+    const QString trace = ReadAll(Trace("hung"));
+    EXPECT_TRUE(trace.contains("所有对象处于非激发状态，超时"));
+    EXPECT_TRUE(trace.contains("worker thread 5 left running"));
+    EXPECT_FALSE(QFileInfo::exists(SocketPath()));
+    Stop(hung);
 }
 
 TEST_F(SingleInstanceTest, OtherArgumentsEndWithUsage) {

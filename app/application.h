@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+
+namespace gmd::app {
+
+class CMainWnd;
+
+// Runs the desktop application: arguments, single instance, skin, window, message loop and
+// shutdown. Returns the process's exit status. `beforeCreate` may adjust the window before it
+// is created (test programs plug in their own worker threads).
+int RunApplication(int argc, char** argv,
+                   const std::function<void(CMainWnd&)>& beforeCreate = nullptr);
+
+}  // namespace gmd::app
