@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "platform/child_process.h"
 #include "platform/debug_output.h"
@@ -62,12 +63,17 @@ PointerBackendOptions SessionOptions() {
     options.storeFile = UserConfigFolder() / "pointer.ini";
     // UserConfigFolder() sits directly in the XDG configuration folder, beside kdeglobals.
     options.kdeGlobals = UserConfigFolder().parent_path() / "kdeglobals";
-    for (const char* tool : {"kwriteconfig6", "kwriteconfig5"}) {
-        if (!FindInPath(tool).empty()) {
-            options.kwriteconfig = tool;
-            break;
+    options.kdeInputRc = UserConfigFolder().parent_path() / "kcminputrc";
+    const auto firstInPath = [](std::initializer_list<const char*> tools) {
+        for (const char* tool : tools) {
+            if (!FindInPath(tool).empty()) {
+                return std::string(tool);
+            }
         }
-    }
+        return std::string();
+    };
+    options.kwriteconfig = firstInPath({"kwriteconfig6", "kwriteconfig5"});
+    options.kreadconfig = firstInPath({"kreadconfig6", "kreadconfig5"});
     return options;
 }
 
@@ -102,13 +108,24 @@ PointerDesktop DetectPointerDesktop(const PointerEnvironment& environment) {
     if (gnome && environment.hasProgram("gsettings") && environment.hasGnomeMouseSchema()) {
         return PointerDesktop::Gnome;
     }
-    // Under Wayland an X display reaches only the X clients, so xset would change nothing
-    // for the rest of the session.
-    if (!variable("DISPLAY").empty() && variable("XDG_SESSION_TYPE") != "wayland" &&
-        environment.hasProgram("xset")) {
+    if (IsX11Session(environment) &&
+        (environment.hasProgram("xinput") || environment.hasProgram("xset"))) {
         return PointerDesktop::X11;
     }
     return PointerDesktop::StoredOnly;
+}
+
+bool IsX11Session(const PointerEnvironment& environment) {
+    const auto variable = [&](std::string_view name) {
+        return Lower(environment.variable(name).value_or(""));
+    };
+    // Under Wayland the X display is the compositor's XWayland: its devices reach only the X
+    // clients, so nothing set there changes the session's pointer.
+    const std::string type = variable("XDG_SESSION_TYPE");
+    if (variable("DISPLAY").empty() || type == "wayland") {
+        return false;
+    }
+    return type == "x11" || variable("WAYLAND_DISPLAY").empty();
 }
 
 std::unique_ptr<PointerSettings> MakeDesktopPointerSettings() {
@@ -121,6 +138,7 @@ std::unique_ptr<PointerSettings> MakeDesktopPointerSettings() {
         const auto output = run({"gsettings", "writable", kGnomeMouseSchema, "speed"});
         return output.has_value() && output->rfind("true", 0) == 0;
     };
+    options.x11Session = IsX11Session(environment);
     auto settings = MakePointerSettings(DetectPointerDesktop(environment), std::move(options));
     DebugTrace("pointer and wheel settings: " + settings->Name());
     return settings;

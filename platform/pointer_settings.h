@@ -26,9 +26,9 @@ class PointerSettings {
 };
 
 // The backend for this session: GNOME (gsettings) when the GNOME settings schema is there and
-// the desktop is GNOME-like, KDE (its configuration files) under Plasma, X11 pointer
-// acceleration when there is an X display, else stored only. Values that a backend cannot
-// apply are stored in the user configuration folder.
+// the desktop is GNOME-like, KDE (its configuration files, and the X input devices on X11)
+// under Plasma, the X input devices (xinput, else xset) in another X11 session, else stored
+// only. Values that a backend cannot apply are stored in the user configuration folder.
 std::unique_ptr<PointerSettings> MakeDesktopPointerSettings();
 
 // Stored only: keeps both values in a file of the user configuration folder.

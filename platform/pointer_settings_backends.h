@@ -33,15 +33,25 @@ struct PointerEnvironment {
     std::function<bool()> hasGnomeMouseSchema;
 };
 
-// GNOME-like desktops (by XDG_CURRENT_DESKTOP, else DESKTOP_SESSION) with gsettings and the
-// schema; KDE Plasma; then an X display (not a Wayland session) with xset; else stored only.
+// KDE Plasma; GNOME-like desktops (by XDG_CURRENT_DESKTOP, else DESKTOP_SESSION) with gsettings
+// and the schema; then an X11 session with xinput or xset; else stored only.
 PointerDesktop DetectPointerDesktop(const PointerEnvironment& environment);
+
+// An X display that is the session's own: not the X server of a Wayland session (XDG_SESSION_TYPE
+// "wayland", or WAYLAND_DISPLAY set where the session type does not say "x11").
+bool IsX11Session(const PointerEnvironment& environment);
 
 struct PointerBackendOptions {
     CommandRunner run;
-    std::filesystem::path storeFile;   // what a backend cannot apply is kept here
-    std::filesystem::path kdeGlobals;  // KDE: edited directly when no kwriteconfig is there
-    std::string kwriteconfig;          // KDE: "kwriteconfig6", "kwriteconfig5" or empty
+    std::filesystem::path storeFile;  // what a backend cannot apply is kept here
+    // KDE: kdeglobals and kcminputrc are edited directly when no kwriteconfig is there, and
+    // kcminputrc is read directly when no kreadconfig is there.
+    std::filesystem::path kdeGlobals;
+    std::filesystem::path kdeInputRc;
+    std::string kwriteconfig;  // "kwriteconfig6", "kwriteconfig5" or empty
+    std::string kreadconfig;   // "kreadconfig6", "kreadconfig5" or empty
+    // KDE: the session runs on X11, so the pointer speed also goes to the X input devices.
+    bool x11Session = false;
 };
 
 std::unique_ptr<PointerSettings> MakePointerSettings(PointerDesktop desktop,

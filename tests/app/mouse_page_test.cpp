@@ -189,7 +189,7 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
     EXPECT_TRUE(calls_->Contains("StoreCurrentProfile(MouseDevice)"));
     // The tooltips say where the two desktop settings go.
     EXPECT_EQ(Find("ms_point_speed_slider")->GetToolTip(),
-              "Pointer speed of the desktop (test settings)");
+              "Pointer speed: applied to the desktop at once (test settings)");
 }
 
 TEST_F(MousePageTest, StageHighlightAndLightSpeedFollowTheLiveBlock) {
