@@ -302,7 +302,7 @@ bool StoreBlob(ListId list, int position, std::span<const uint8_t> blob) {
 std::optional<int> FindLinkedProgram(ListId list, const std::string& program) {
     const std::vector<ListEntry> entries = ReadList(list);
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].linked && SameProfileName(entries[i].program, program)) {
+        if (entries[i].linked && SameProgram(entries[i].program, program)) {
             return static_cast<int>(i);
         }
     }

@@ -58,7 +58,7 @@ OpResult ExportProfile(ListId list, int position, const std::filesystem::path& t
 int LoadBlob(ListId list, int position, std::vector<uint8_t>& blob);
 bool StoreBlob(ListId list, int position, std::span<const uint8_t> blob);
 
-// The position of another (or the same) entry linked to this program, case ignored.
+// The position of another (or the same) entry linked to this program (SameProgram).
 std::optional<int> FindLinkedProgram(ListId list, const std::string& program);
 
 }  // namespace gmd::profiles
