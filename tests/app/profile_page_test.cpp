@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSlider>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "app/app_operations.h"
 #include "mouse/mouse_blocks.h"
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "profiles/profile_file.h"
@@ -269,6 +271,25 @@ TEST_F(ProfilePageTest, ALinkedProgramInFrontPutsItsProfileInForceAndChangesGoTh
     foreground_->Set("/usr/bin/editor");
     EXPECT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 0; }));
     EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0);
+}
+
+TEST_F(ProfilePageTest, AnAddWhoseFileCannotBeWrittenLeavesTheListAndSaysSo) {
+    Start();
+    struct FullDisk {
+        FullDisk() {
+            SetFileWriteFault([](const fs::path& path) {
+                return path.filename() == "profile2.config" ? ENOSPC : 0;
+            });
+        }
+        ~FullDisk() { SetFileWriteFault(nullptr); }
+    } fullDisk;
+    BoxWatcher watcher;
+    Click("ms_pro_device_add_btn");
+    ASSERT_FALSE(watcher.boxes.empty());
+    EXPECT_EQ(watcher.boxes.back().text, "message_profile_write_failed");
+    EXPECT_EQ(Entries("ms_device_profile_combo"), std::vector<std::string>{"profile1"});
+    EXPECT_EQ(profiles::ReadCount(ListId::MouseDevice), 1);
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 0);
 }
 
 }  // namespace
