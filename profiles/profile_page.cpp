@@ -604,11 +604,18 @@ void ProfilePage::CancelLink(ProfileList list) {
 
 void ProfilePage::ApplyWatcherDecision(profiles::WatcherDecision decision) {
     ui::CComboUI* combo = Combo(ProfileList::MouseDevice);
-    if (combo == nullptr || decision.position < 0 || decision.position >= combo->GetCount()) {
+    if (combo == nullptr) {
+        return;
+    }
+    // The watcher read the user's selection on its own thread; a selection made since then is
+    // newer, and applying the old one would write it back over the user's choice.
+    const int position =
+        decision.linked ? decision.position : profiles::ReadSelect(Id(ProfileList::MouseDevice));
+    if (position < 0 || position >= combo->GetCount()) {
         return;
     }
     linkedSelection_ = decision.linked;
-    combo->SelectItem(decision.position);  // runs the selection handling when it changes
+    combo->SelectItem(position);  // runs the selection handling when it changes
     linkedSelection_ = false;
 }
 

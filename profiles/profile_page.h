@@ -64,7 +64,8 @@ class ProfilePage {
     void ChooseLinkedProgram(ProfileList list);
     void CancelLink(ProfileList list);
 
-    // On the UI thread: the watcher's decision for the mouse device list.
+    // On the UI thread: the watcher's decision for the mouse device list. A decision for the
+    // user's selection takes the selection as the index holds it now, not as the watcher read it.
     void ApplyWatcherDecision(profiles::WatcherDecision decision);
     // The position whose file gets the list's changes (-1: none).
     int InForce(ProfileList list) const { return inForce_[Index(list)]; }

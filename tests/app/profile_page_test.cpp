@@ -18,6 +18,7 @@
 #include "platform/ini_file.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_index.h"
+#include "profiles/profile_watcher.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/fake_pointer_settings.h"
 #include "ui/controls.h"
@@ -271,6 +272,21 @@ TEST_F(ProfilePageTest, ALinkedProgramInFrontPutsItsProfileInForceAndChangesGoTh
     foreground_->Set("/usr/bin/editor");
     EXPECT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 0; }));
     EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0);
+}
+
+TEST_F(ProfilePageTest, AWatcherDecisionFromBeforeTheUsersChoiceDoesNotUndoIt) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    ui::CComboUI* combo = Combo("ms_device_profile_combo");
+    combo->SelectItem(0);
+    // The watcher reads the user's selection on its thread; the user picks profile2 before the
+    // window handles what it decided.
+    const auto stale = profiles::DecideDeviceProfile(ListId::MouseDevice, "/usr/bin/editor");
+    ASSERT_EQ(stale, (profiles::WatcherDecision{0, false}));
+    combo->SelectItem(1);
+    wnd_->SendMessage(WM_PROFILE_WATCH, static_cast<ui::WPARAM>(stale->position), 0);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 1);
 }
 
 TEST_F(ProfilePageTest, AnAddWhoseFileCannotBeWrittenLeavesTheListAndSaysSo) {
