@@ -77,7 +77,10 @@ class ProfilePage {
     static size_t Index(ProfileList list) { return static_cast<size_t>(list); }
     ui::CComboUI* Combo(ProfileList list);
     ui::CControlUI* Control(ProfileList list, const char* suffix);
-    void AddComboEntry(ProfileList list, const std::string& name, bool fixedHeight);
+    // Rows as each operation makes them: start-up rows 25 high, added rows 25 high in the list
+    // row style, copied rows plain.
+    enum class Row { StartUp, Added, Copied };
+    void AddComboEntry(ProfileList list, const std::string& name, Row row);
     bool Message(const char* textId, bool confirm = false);
     bool Report(profiles::OpResult result);  // true when Ok
     std::vector<uint8_t> BlobFromMemory(ProfileList list);

@@ -289,6 +289,31 @@ TEST_F(ProfilePageTest, AWatcherDecisionFromBeforeTheUsersChoiceDoesNotUndoIt) {
     EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 1);
 }
 
+TEST_F(ProfilePageTest, ImportIntoTheMouseDeviceListAddsProfile3AndSelectsIt) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    // Rows made by add carry the list row style.
+    ui::CControlUI* added = Combo("ms_device_profile_combo")->GetItemAt(1);
+    EXPECT_EQ(added->GetFixedHeight(), 25);
+    EXPECT_EQ(added->GetTextColor(), 0xFFE6E9EEu);
+
+    std::vector<uint8_t> bytes = FileBytes(fs::path(GMD_DEFAULTS_DIR) / "msdevicedefault.config");
+    ASSERT_EQ(bytes.size(), 16u + mouse::kDeviceBlobSize);
+    bytes[16 + mouse::kImageSize + mouse::live::dpiStep1] = 33;
+    const fs::path source = fs::path(home_.path().toStdString()) / "game.config";
+    std::ofstream(source, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    g_dialogAnswer = source.string();
+    Click("ms_pro_device_import_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo"),
+              (std::vector<std::string>{"profile1", "profile2", "profile3"}));
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 2);
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 2);
+    EXPECT_EQ(FileBytes(MouseFolder() / "profile3.config"), bytes);
+    EXPECT_EQ(Slider("ms_DPI1_slider")->GetValue(), 33) << "the imported profile is loaded";
+}
+
 TEST_F(ProfilePageTest, AnAddWhoseFileCannotBeWrittenLeavesTheListAndSaysSo) {
     Start();
     struct FullDisk {
