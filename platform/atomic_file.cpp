@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,31 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+std::mutex g_faultMutex;
+std::function<int(const fs::path&)> g_fault;
+
+int InjectedFault(const fs::path& path) {
+    std::function<int(const fs::path&)> fault;
+    {
+        std::lock_guard lock(g_faultMutex);
+        fault = g_fault;
+    }
+    return fault ? fault(path) : 0;
+}
+
+std::string TempPrefix(const fs::path& path) {
+    std::string prefix = ".";  // built in steps: GCC 12 misreports "literal" + string&&
+    prefix += path.filename().string();
+    prefix += ".tmp";
+    return prefix;
+}
+
 }  // namespace
+
+void SetFileWriteFault(std::function<int(const fs::path&)> fault) {
+    std::lock_guard lock(g_faultMutex);
+    g_fault = std::move(fault);
+}
 
 bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string& error) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
@@ -52,9 +77,7 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
         std::lock_guard lock(seedMutex);
         suffix = random();
     }
-    std::string tempName = ".";  // built in steps: GCC 12 misreports "literal" + string&&
-    tempName += path.filename().string();
-    tempName += ".tmp";
+    std::string tempName = TempPrefix(path);
     tempName += std::to_string(suffix % 1000000000);
     const fs::path temp = dir / tempName;
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -62,7 +85,11 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
         error = ErrnoText("cannot create", temp);
         return false;
     }
-    bool ok = WriteAll(fd, bytes);
+    const int fault = InjectedFault(path);
+    if (fault != 0) {
+        errno = fault;
+    }
+    bool ok = fault == 0 && WriteAll(fd, bytes);
     if (!ok) {
         error = ErrnoText("cannot write", temp);
     } else if (::fsync(fd) != 0) {
@@ -178,6 +205,34 @@ fs::path LockPathFor(const fs::path& path) {
     return dir / lockName;
 }
 
+// Younger temporaries stay even under the lock: a writer that could not take it (one of
+// another session with another lock folder, say) may still be at work on one.
+constexpr auto kStaleTemporaryAge = std::chrono::minutes(1);
+
+// The temporaries of `path` that writers killed mid-write left behind. Only while the path's
+// lock is held: every writer holds it for its whole write, so no temporary there is in use.
+void RemoveStaleTemporaries(const fs::path& path) {
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string prefix = TempPrefix(path);
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) {
+            continue;
+        }
+        std::error_code fileError;
+        if (it->symlink_status(fileError).type() != fs::file_type::regular) {
+            continue;
+        }
+        const fs::file_time_type written = fs::last_write_time(it->path(), fileError);
+        if (!fileError && now - written > kStaleTemporaryAge) {
+            fs::remove(it->path(), fileError);
+        }
+    }
+}
+
 }  // namespace
 
 FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
@@ -185,7 +240,11 @@ FileLock::FileLock(const fs::path& path) : state_(StateFor(path)) {
     const fs::path lockPath = LockPathFor(path);
     fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0) {
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        int locked = -1;
+        while ((locked = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (locked == 0) {
+            RemoveStaleTemporaries(path);
         }
     }
 }

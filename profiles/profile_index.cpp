@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/ini_file.h"
 
@@ -80,6 +82,16 @@ uint32_t Fold(uint32_t cp) {
         return cp + 80;
     }
     return cp;
+}
+
+// An absolute path with its links resolved (as far as it exists); anything else as it stands.
+std::string Resolved(const std::string& path) {
+    if (path.empty() || path.front() != '/') {
+        return path;
+    }
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
 }
 
 ListEntry EntryAt(const IniDocument& doc, const ListInfo& info, int position) {
@@ -177,6 +189,10 @@ bool SameProfileName(const std::string& a, const std::string& b) {
         }
     }
     return i == a.size() && j == b.size();
+}
+
+bool SameProgram(const std::string& a, const std::string& b) {
+    return SameProfileName(a, b) || SameProfileName(Resolved(a), Resolved(b));
 }
 
 }  // namespace gmd::profiles

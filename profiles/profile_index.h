@@ -49,4 +49,9 @@ NameCheck CheckProfileName(const std::string& name);
 // Letter case ignored (ASCII and, through a simple fold, the rest of UTF-8 as it stands).
 bool SameProfileName(const std::string& a, const std::string& b);
 
+// Whether two program paths name one program: letter case ignored, and absolute paths also
+// compared with their symbolic links resolved, since a link keeps the path as it was chosen
+// while a running program's path is always the resolved one.
+bool SameProgram(const std::string& a, const std::string& b);
+
 }  // namespace gmd::profiles

@@ -94,7 +94,7 @@ ui::CControlUI* ProfilePage::Control(ProfileList list, const char* suffix) {
     return wnd_.GetPaintManager().FindControl(std::string(InfoOf(list).controlStem) + suffix);
 }
 
-void ProfilePage::AddComboEntry(ProfileList list, const std::string& name, bool fixedHeight) {
+void ProfilePage::AddComboEntry(ProfileList list, const std::string& name, Row row) {
     ui::CComboUI* combo = Combo(list);
     if (combo == nullptr) {
         return;
@@ -102,8 +102,11 @@ void ProfilePage::AddComboEntry(ProfileList list, const std::string& name, bool 
     auto* item = new ui::CListLabelElementUI();
     item->SetText(name);
     item->SetUserData(name);
-    if (fixedHeight) {
+    if (row != Row::Copied) {
         item->SetFixedHeight(25);
+    }
+    if (row == Row::Added) {
+        item->SetAttribute("style", "listex_item_style");
     }
     combo->Add(item);
 }
@@ -151,13 +154,13 @@ bool ProfilePage::FillProfileLists(Device device) {
         const ListId id = Id(list);
         if (profiles::ReadCount(id) > 0) {
             for (const profiles::ListEntry& entry : profiles::ReadList(id)) {
-                AddComboEntry(list, entry.name, true);
+                AddComboEntry(list, entry.name, Row::StartUp);
             }
         } else {
             if (!Report(profiles::CreateFirstProfile(id, applicationFolder_))) {
                 return false;
             }
-            AddComboEntry(list, "profile1", true);
+            AddComboEntry(list, "profile1", Row::StartUp);
         }
         const int select = profiles::ReadSelect(id);
         inForce_[Index(list)] = select >= 0 && select < profiles::ReadCount(id) ? select : -1;
@@ -354,7 +357,7 @@ void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
             if (result == OpResult::Ok || result == OpResult::SourceMissing ||
                 result == OpResult::SourceNotAProfile) {
                 // The entry and its index keys stay even when the default could not be read.
-                AddComboEntry(list, name, true);
+                AddComboEntry(list, name, Row::Added);
             }
             if (Report(result)) {
                 combo->SelectItem(combo->GetCount() - 1);
@@ -385,7 +388,7 @@ void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
             }
             std::string name;
             if (Report(profiles::CopyProfile(id, selected, name))) {
-                AddComboEntry(list, name, false);
+                AddComboEntry(list, name, Row::Copied);
                 combo->SelectItem(combo->GetCount() - 1);
             }
             break;
@@ -604,11 +607,18 @@ void ProfilePage::CancelLink(ProfileList list) {
 
 void ProfilePage::ApplyWatcherDecision(profiles::WatcherDecision decision) {
     ui::CComboUI* combo = Combo(ProfileList::MouseDevice);
-    if (combo == nullptr || decision.position < 0 || decision.position >= combo->GetCount()) {
+    if (combo == nullptr) {
+        return;
+    }
+    // The watcher read the user's selection on its own thread; a selection made since then is
+    // newer, and applying the old one would write it back over the user's choice.
+    const int position =
+        decision.linked ? decision.position : profiles::ReadSelect(Id(ProfileList::MouseDevice));
+    if (position < 0 || position >= combo->GetCount()) {
         return;
     }
     linkedSelection_ = decision.linked;
-    combo->SelectItem(decision.position);  // runs the selection handling when it changes
+    combo->SelectItem(position);  // runs the selection handling when it changes
     linkedSelection_ = false;
 }
 

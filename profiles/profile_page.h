@@ -64,7 +64,8 @@ class ProfilePage {
     void ChooseLinkedProgram(ProfileList list);
     void CancelLink(ProfileList list);
 
-    // On the UI thread: the watcher's decision for the mouse device list.
+    // On the UI thread: the watcher's decision for the mouse device list. A decision for the
+    // user's selection takes the selection as the index holds it now, not as the watcher read it.
     void ApplyWatcherDecision(profiles::WatcherDecision decision);
     // The position whose file gets the list's changes (-1: none).
     int InForce(ProfileList list) const { return inForce_[Index(list)]; }
@@ -76,7 +77,10 @@ class ProfilePage {
     static size_t Index(ProfileList list) { return static_cast<size_t>(list); }
     ui::CComboUI* Combo(ProfileList list);
     ui::CControlUI* Control(ProfileList list, const char* suffix);
-    void AddComboEntry(ProfileList list, const std::string& name, bool fixedHeight);
+    // Rows as each operation makes them: start-up rows 25 high, added rows 25 high in the list
+    // row style, copied rows plain.
+    enum class Row { StartUp, Added, Copied };
+    void AddComboEntry(ProfileList list, const std::string& name, Row row);
     bool Message(const char* textId, bool confirm = false);
     bool Report(profiles::OpResult result);  // true when Ok
     std::vector<uint8_t> BlobFromMemory(ProfileList list);

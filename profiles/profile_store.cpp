@@ -36,13 +36,33 @@ OpResult FromReadResult(int result) {
                                        : OpResult::SourceNotAProfile;
 }
 
-// The file of a listed name, or nothing when the name cannot be a file in the device folder
-// (a name edited into the index by hand, say "../x"): such a file is never read or written.
+// Exact name first; then, since file names are matched without regard to case, a regular file
+// of any spelling. The exact path when neither is there (a new file takes the name as given).
+fs::path FindNoCase(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    const fs::path exact = folder / name;
+    if (fs::exists(exact, ec)) {
+        return exact;
+    }
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) &&
+            SameProfileName(it->path().filename().string(), name)) {
+            return it->path();
+        }
+    }
+    return exact;
+}
+
+// The file of a listed profile as it is in the folder, whatever its letter case; nothing when
+// the name cannot be a file in the device folder (a name edited into the index by hand, say
+// "../x"): such a file is never read or written.
 std::optional<fs::path> FileOf(ListId list, const std::string& name) {
     if (CheckProfileName(name) != NameCheck::Ok) {
         return std::nullopt;
     }
-    return ProfilePath(list, name);
+    const fs::path path = ProfilePath(list, name);
+    return FindNoCase(path.parent_path(), path.filename().string());
 }
 
 int ReadListedFile(ListId list, const std::string& name, std::vector<uint8_t>& blob) {
@@ -54,21 +74,6 @@ int ReadListedFile(ListId list, const std::string& name, std::vector<uint8_t>& b
 void RemoveFile(const fs::path& path) {
     std::error_code ec;
     fs::remove(path, ec);  // a file that is not there is fine
-}
-
-// Exact name first; then, since file names are matched without regard to case, any spelling.
-fs::path FindNoCase(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    const fs::path exact = folder / name;
-    if (fs::exists(exact, ec)) {
-        return exact;
-    }
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (SameProfileName(it->path().filename().string(), name)) {
-            return it->path();
-        }
-    }
-    return exact;
 }
 
 // Appends one entry's index keys: the new count, its name and a link flag of "0".
@@ -135,21 +140,33 @@ OpResult CreateFirstProfile(ListId list, const fs::path& applicationFolder) {
 
 OpResult AddProfile(ListId list, const fs::path& applicationFolder, std::string& newName) {
     const std::string name = NextAddName(NamesOf(ReadList(list)));
+    std::vector<uint8_t> blob;
+    const OpResult read = ReadDefaultBlob(list, applicationFolder, blob);
+    if (read != OpResult::Ok && list != ListId::MouseLight) {
+        // The entry stays without a file; an old file of that name must not stand in for it.
+        if (!AppendEntry(list, name)) {
+            return OpResult::WriteFailed;
+        }
+        if (const std::optional<fs::path> old = FileOf(list, name)) {
+            RemoveFile(*old);
+        }
+        newName = name;
+        return read;
+    }
+    if (read != OpResult::Ok) {
+        blob.assign(Info(list).blobSize, 0);
+    }
+    // The file before the index: a failed write must leave the list as it was.
+    const fs::path path = ProfilePath(list, name);
+    if (!WriteProfileFile(path, blob, Info(list).device)) {
+        return OpResult::WriteFailed;
+    }
     if (!AppendEntry(list, name)) {
+        RemoveFile(path);
         return OpResult::WriteFailed;
     }
     newName = name;
-    const fs::path path = ProfilePath(list, name);
-    RemoveFile(path);
-    std::vector<uint8_t> blob;
-    if (const OpResult read = ReadDefaultBlob(list, applicationFolder, blob);
-        read != OpResult::Ok) {
-        if (list != ListId::MouseLight) {
-            return read;  // the entry stays, without a file
-        }
-        blob.assign(Info(list).blobSize, 0);
-    }
-    return WriteProfileFile(path, blob, Info(list).device) ? OpResult::Ok : OpResult::WriteFailed;
+    return OpResult::Ok;
 }
 
 OpResult DeleteProfile(ListId list, int position) {
@@ -161,11 +178,9 @@ OpResult DeleteProfile(ListId list, int position) {
     if (count == 1) {
         return OpResult::LastEntry;
     }
-    if (const std::optional<fs::path> path =
-            FileOf(list, entries[static_cast<size_t>(position)].name)) {
-        RemoveFile(*path);
-    }
+    const std::optional<fs::path> path = FileOf(list, entries[static_cast<size_t>(position)].name);
     const ListInfo& info = Info(list);
+    // The index first: when it cannot be written the entry stays, and so must its file.
     const bool indexed = IniUpdate(IndexPath(list), [&](IniDocument& doc) {
         const int newCount = count - 1;
         doc.Set(info.countSection, "count", Key(newCount));
@@ -179,7 +194,13 @@ OpResult DeleteProfile(ListId list, int position) {
             doc.Set(info.programSection, Key(i), program);
         }
     });
-    return indexed ? OpResult::Ok : OpResult::WriteFailed;
+    if (!indexed) {
+        return OpResult::WriteFailed;
+    }
+    if (path) {
+        RemoveFile(*path);
+    }
+    return OpResult::Ok;
 }
 
 OpResult CopyProfile(ListId list, int position, std::string& newName) {
@@ -222,6 +243,7 @@ OpResult RenameProfile(ListId list, int position, const std::string& newName) {
         return OpResult::BadName;
     }
     const std::string& oldName = entries[static_cast<size_t>(position)].name;
+    const std::optional<fs::path> oldPath = FileOf(list, oldName);
     std::vector<uint8_t> blob;
     if (const int read = ReadListedFile(list, oldName, blob); read != kProfileRead) {
         return FromReadResult(read);
@@ -240,7 +262,9 @@ OpResult RenameProfile(ListId list, int position, const std::string& newName) {
         RemoveFile(newPath);
         return OpResult::WriteFailed;
     }
-    RemoveFile(ProfilePath(list, oldName));
+    if (oldPath) {
+        RemoveFile(*oldPath);
+    }
     return OpResult::Ok;
 }
 
@@ -302,7 +326,7 @@ bool StoreBlob(ListId list, int position, std::span<const uint8_t> blob) {
 std::optional<int> FindLinkedProgram(ListId list, const std::string& program) {
     const std::vector<ListEntry> entries = ReadList(list);
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].linked && SameProfileName(entries[i].program, program)) {
+        if (entries[i].linked && SameProgram(entries[i].program, program)) {
             return static_cast<int>(i);
         }
     }

@@ -37,13 +37,15 @@ OpResult ReadDefaultBlob(ListId list, const std::filesystem::path& applicationFo
 // name and selection in that order. On a failed read nothing is written.
 OpResult CreateFirstProfile(ListId list, const std::filesystem::path& applicationFolder);
 
-// Each returns the new list state through ReadList afterwards; positions are 0-based.
-// Add: the new entry's index keys, then its file from the default (the mouse light list
-// writes an all-zero blob when the default cannot be read). newName receives the name.
+// Each returns the new list state through ReadList afterwards; positions are 0-based. A
+// listed profile's file is found whatever its letter case; new files take the listed name.
+// Add: the new entry's file from the default, then its index keys; WriteFailed leaves the list
+// and the folder as they were. When the default cannot be read the entry is listed without a
+// file (the mouse light list writes an all-zero blob instead). newName receives the name.
 OpResult AddProfile(ListId list, const std::filesystem::path& applicationFolder,
                     std::string& newName);
-// Delete: the file, then names shifted and the link records of later positions moved down;
-// the old last keys stay.
+// Delete: names shifted and the link records of later positions moved down (the old last
+// keys stay), then the file; WriteFailed leaves both.
 OpResult DeleteProfile(ListId list, int position);
 OpResult CopyProfile(ListId list, int position, std::string& newName);
 // Rename: the new file is written before the old one goes; on a failed write the old file and
@@ -58,7 +60,7 @@ OpResult ExportProfile(ListId list, int position, const std::filesystem::path& t
 int LoadBlob(ListId list, int position, std::vector<uint8_t>& blob);
 bool StoreBlob(ListId list, int position, std::span<const uint8_t> blob);
 
-// The position of another (or the same) entry linked to this program, case ignored.
+// The position of another (or the same) entry linked to this program (SameProgram).
 std::optional<int> FindLinkedProgram(ListId list, const std::string& program);
 
 }  // namespace gmd::profiles

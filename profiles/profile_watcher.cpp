@@ -24,7 +24,7 @@ std::optional<WatcherDecision> DecideDeviceProfile(ListId list, const std::strin
     // empty link might say.
     if (!foreground.empty()) {
         for (size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].linked && SameProfileName(entries[i].program, foreground)) {
+            if (entries[i].linked && SameProgram(entries[i].program, foreground)) {
                 return WatcherDecision{static_cast<int>(i), true};
             }
         }

@@ -23,10 +23,10 @@ struct WatcherDecision {
     bool operator==(const WatcherDecision&) const = default;
 };
 
-// The first position of the list whose flag reads as 1 and whose program equals the path
-// (case ignored), else the user's selection (the "select" key, as it reads: it may lie outside
-// the list, which selects nothing). An empty path matches no link. nullopt when the list is
-// empty. Reads the index file, never writes it.
+// The first position of the list whose flag reads as 1 and whose program is the path
+// (SameProgram: case ignored, links resolved), else the user's selection (the "select" key, as it
+// reads: it may lie outside the list, which selects nothing). An empty path matches no link.
+// nullopt when the list is empty. Reads the index file, never writes it.
 std::optional<WatcherDecision> DecideDeviceProfile(ListId list, const std::string& foreground);
 
 struct WatcherTiming {

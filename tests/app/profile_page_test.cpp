@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSlider>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -12,10 +13,12 @@
 
 #include "app/app_operations.h"
 #include "mouse/mouse_blocks.h"
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_index.h"
+#include "profiles/profile_watcher.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/fake_pointer_settings.h"
 #include "ui/controls.h"
@@ -108,6 +111,16 @@ class ProfilePageTest : public AppTest {
         ui::CControlUI* control = Find(name);
         ASSERT_NE(control, nullptr) << name;
         wnd_->GetPaintManager().SendNotify(control, "click");
+    }
+    // Clicks a check box as a user would: it toggles and tells the window.
+    void ClickCheck(const std::string& name) {
+        auto* check = dynamic_cast<ui::COptionUI*>(Find(name));
+        ASSERT_NE(check, nullptr) << name;
+        check->Selected(!check->IsSelected(), true);
+    }
+    bool Checked(const std::string& name) {
+        auto* check = dynamic_cast<ui::COptionUI*>(Find(name));
+        return check != nullptr && check->IsSelected();
     }
     void Drag(const std::string& name, int value) {
         auto* slider = qobject_cast<QSlider*>(Find(name)->GetWidget());
@@ -269,6 +282,186 @@ TEST_F(ProfilePageTest, ALinkedProgramInFrontPutsItsProfileInForceAndChangesGoTh
     foreground_->Set("/usr/bin/editor");
     EXPECT_TRUE(SpinUntil([&] { return Combo("ms_device_profile_combo")->GetCurSel() == 0; }));
     EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 0);
+}
+
+TEST_F(ProfilePageTest, AWatcherDecisionFromBeforeTheUsersChoiceDoesNotUndoIt) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    ui::CComboUI* combo = Combo("ms_device_profile_combo");
+    combo->SelectItem(0);
+    // The watcher reads the user's selection on its thread; the user picks profile2 before the
+    // window handles what it decided.
+    const auto stale = profiles::DecideDeviceProfile(ListId::MouseDevice, "/usr/bin/editor");
+    ASSERT_EQ(stale, (profiles::WatcherDecision{0, false}));
+    combo->SelectItem(1);
+    wnd_->SendMessage(WM_PROFILE_WATCH, static_cast<ui::WPARAM>(stale->position), 0);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 1);
+}
+
+TEST_F(ProfilePageTest, ImportIntoTheMouseDeviceListAddsProfile3AndSelectsIt) {
+    Start();
+    Click("ms_pro_device_add_btn");
+    // Rows made by add carry the list row style.
+    ui::CControlUI* added = Combo("ms_device_profile_combo")->GetItemAt(1);
+    EXPECT_EQ(added->GetFixedHeight(), 25);
+    EXPECT_EQ(added->GetTextColor(), 0xFFE6E9EEu);
+
+    std::vector<uint8_t> bytes = FileBytes(fs::path(GMD_DEFAULTS_DIR) / "msdevicedefault.config");
+    ASSERT_EQ(bytes.size(), 16u + mouse::kDeviceBlobSize);
+    bytes[16 + mouse::kImageSize + mouse::live::dpiStep1] = 33;
+    const fs::path source = fs::path(home_.path().toStdString()) / "game.config";
+    std::ofstream(source, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    g_dialogAnswer = source.string();
+    Click("ms_pro_device_import_btn");
+    EXPECT_EQ(Entries("ms_device_profile_combo"),
+              (std::vector<std::string>{"profile1", "profile2", "profile3"}));
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 2);
+    EXPECT_EQ(profiles::ReadSelect(ListId::MouseDevice), 2);
+    EXPECT_EQ(FileBytes(MouseFolder() / "profile3.config"), bytes);
+    EXPECT_EQ(Slider("ms_DPI1_slider")->GetValue(), 33) << "the imported profile is loaded";
+}
+
+TEST_F(ProfilePageTest, AnAddWhoseFileCannotBeWrittenLeavesTheListAndSaysSo) {
+    Start();
+    struct FullDisk {
+        FullDisk() {
+            SetFileWriteFault([](const fs::path& path) {
+                return path.filename() == "profile2.config" ? ENOSPC : 0;
+            });
+        }
+        ~FullDisk() { SetFileWriteFault(nullptr); }
+    } fullDisk;
+    BoxWatcher watcher;
+    Click("ms_pro_device_add_btn");
+    ASSERT_FALSE(watcher.boxes.empty());
+    EXPECT_EQ(watcher.boxes.back().text, "message_profile_write_failed");
+    EXPECT_EQ(Entries("ms_device_profile_combo"), std::vector<std::string>{"profile1"});
+    EXPECT_EQ(profiles::ReadCount(ListId::MouseDevice), 1);
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 0);
+}
+
+// Removing a link through each of its controls, on every list: the record goes, and the link
+// name row shows or hides by list and by how the link went.
+TEST_F(ProfilePageTest, RemovingALinkOnEveryList) {
+    Start();
+    enum How { kUncheck, kCancelDialog, kNoSeparator, kCancelButton };
+    struct Case {
+        ProfileList list;
+        // Row visible after: unchecking, a cancelled dialog, a path without a separator, the
+        // cancel-link button (lists that have one).
+        bool row[3];
+        bool hasCancelButton;
+    };
+    const Case cases[] = {
+        {ProfileList::MouseDevice, {true, false, false}, true},
+        {ProfileList::MouseLight, {false, false, false}, false},
+        {ProfileList::MouseKey, {false, false, false}, false},
+        {ProfileList::KeyboardDevice, {true, false, false}, true},
+        {ProfileList::KeyboardLight, {true, true, false}, true},
+        {ProfileList::KeyboardKey, {true, true, true}, false},
+        {ProfileList::MousepadLight, {false, false, false}, false},
+    };
+    for (const Case& c : cases) {
+        const ListId id = static_cast<ListId>(static_cast<int>(c.list));
+        const std::string stem(profiles::Info(id).controlStem);
+        const std::string check = stem + "_profile_link_check";
+        ui::CControlUI* row = Find(stem + "_profile_link_name_hor");
+        ui::CControlUI* edit = Find(stem + "_profile_link_edit");
+        ASSERT_NE(row, nullptr);
+        Combo(stem + "_profile_combo")->SelectItem(0);
+        const std::string program = "/opt/games/" + stem;
+        for (const How how : {kUncheck, kCancelDialog, kNoSeparator, kCancelButton}) {
+            if (how == kCancelButton && !c.hasCancelButton) {
+                continue;
+            }
+            SCOPED_TRACE(stem + " case " + std::to_string(how));
+            if (how == kUncheck || how == kCancelButton) {
+                g_dialogAnswer = program;
+                ClickCheck(check);
+                const profiles::ListEntry linked = profiles::ReadList(id)[0];
+                EXPECT_TRUE(linked.linked);
+                EXPECT_EQ(linked.program, program);
+                EXPECT_EQ(edit->GetText(), stem);
+                EXPECT_TRUE(Checked(check));
+                EXPECT_TRUE(row->IsOwnVisible());
+            }
+            const bool expected = how == kCancelButton ? true : c.row[how];
+            row->SetVisible(!expected);
+            switch (how) {
+                case kUncheck:
+                    ClickCheck(check);
+                    break;
+                case kCancelDialog:
+                    g_dialogAnswer.reset();
+                    ClickCheck(check);
+                    break;
+                case kNoSeparator:
+                    g_dialogAnswer = "game";
+                    ClickCheck(check);
+                    break;
+                case kCancelButton:
+                    Click(stem + "_cancle_link_btn");
+                    break;
+            }
+            const profiles::ListEntry entry = profiles::ReadList(id)[0];
+            EXPECT_FALSE(entry.flagSet);
+            EXPECT_EQ(entry.program, "") << "a single space, read trimmed";
+            EXPECT_EQ(edit->GetText(), " ");
+            EXPECT_FALSE(Checked(check));
+            EXPECT_EQ(row->IsOwnVisible(), expected) << "its own flag: the page may be hidden";
+        }
+    }
+}
+
+TEST_F(ProfilePageTest, AProgramLinksToOneProfileOfAList) {
+    Start();
+    BoxWatcher watcher;
+    const auto boxes = [&] { return watcher.boxes.size(); };
+    g_dialogAnswer = "/opt/games/Game";
+    ClickCheck("ms_device_profile_link_check");
+    Click("ms_pro_device_add_btn");
+    ASSERT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 1);
+
+    // The same program (case ignored) for a second profile is refused.
+    g_dialogAnswer = "/OPT/games/game";
+    ClickCheck("ms_device_profile_link_check");
+    ASSERT_EQ(boxes(), 1u);
+    EXPECT_EQ(watcher.boxes.back().text, "message_text_13");
+    EXPECT_FALSE(Checked("ms_device_profile_link_check"));
+    std::vector<profiles::ListEntry> entries = profiles::ReadList(ListId::MouseDevice);
+    EXPECT_TRUE(entries[0].linked);
+    EXPECT_EQ(entries[0].program, "/opt/games/Game");
+    EXPECT_FALSE(entries[1].flagSet);
+
+    // The link button: cancelled or a path without a separator changes nothing; another
+    // program links.
+    for (const std::optional<std::string>& answer :
+         {std::optional<std::string>(), std::optional<std::string>("game")}) {
+        g_dialogAnswer = answer;
+        Click("ms_device_profile_link_btn");
+        EXPECT_FALSE(profiles::ReadList(ListId::MouseDevice)[1].flagSet);
+        EXPECT_FALSE(Checked("ms_device_profile_link_check"));
+    }
+    g_dialogAnswer = "/opt/games/Other";
+    Click("ms_device_profile_link_btn");
+    entries = profiles::ReadList(ListId::MouseDevice);
+    EXPECT_TRUE(entries[1].linked);
+    EXPECT_EQ(entries[1].program, "/opt/games/Other");
+    EXPECT_EQ(Find("ms_device_profile_link_edit")->GetText(), "Other");
+    EXPECT_TRUE(Checked("ms_device_profile_link_check"));
+    EXPECT_TRUE(Find("ms_device_profile_link_name_hor")->IsVisible());
+    EXPECT_EQ(boxes(), 1u);
+
+    // Choosing its own program again is refused as well, and removes the link.
+    Click("ms_device_profile_link_btn");
+    ASSERT_EQ(boxes(), 2u);
+    EXPECT_EQ(watcher.boxes.back().text, "message_text_13");
+    EXPECT_FALSE(profiles::ReadList(ListId::MouseDevice)[1].flagSet);
+    EXPECT_FALSE(Checked("ms_device_profile_link_check"));
+    EXPECT_TRUE(profiles::ReadList(ListId::MouseDevice)[0].linked);
 }
 
 }  // namespace

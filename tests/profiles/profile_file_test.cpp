@@ -137,6 +137,48 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndSaysSo) {
     EXPECT_EQ(test::FileNames(Ms()), (std::vector<std::string>{"dir.led", "p.led"}));
 }
 
+// The temporaries of writes of `target` in its folder.
+std::vector<fs::path> Temporaries(const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".tmp";
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(target.parent_path())) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+void MakeOld(const fs::path& file) {
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+TEST_F(ProfileFileTest, TheNextWriteRemovesTemporariesOfWritersThatAreGone) {
+    const fs::path path = ProfilePath(ListId::MouseLight, "p");
+    struct Case {
+        const char* name;
+        bool old;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".p.led.tmp123456789", true, true},
+        {".p.led.tmp42", false, false},  // just written: a live writer may still be at it
+        {".q.led.tmp123", true, false},  // another file's
+        {".p.led.tmp12x", true, false},  // not named as our temporaries are
+        {".p.led.tmp", true, false},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(Ms() / c.name, "torn");
+        if (c.old) {
+            MakeOld(Ms() / c.name);
+        }
+    }
+    ASSERT_TRUE(WriteProfileFile(path, Counting(64), DeviceCode::Mouse));
+    for (const Case& c : cases) {
+        EXPECT_EQ(fs::exists(Ms() / c.name), !c.removed) << c.name;
+    }
+}
+
 TEST_F(ProfileFileTest, KilledWriterLeavesAWholeOldOrNewFile) {
     const fs::path path = ProfilePath(ListId::KeyboardDevice, "p");
     const std::vector<uint8_t> first(kKeyboardDeviceBlob, 0x11);
@@ -161,6 +203,12 @@ TEST_F(ProfileFileTest, KilledWriterLeavesAWholeOldOrNewFile) {
         EXPECT_EQ(blob.find_first_not_of(blob[0]), std::string::npos) << "round " << round;
         EXPECT_NE(std::string("\x11\x22\x33").find(blob[0]), std::string::npos);
     }
+    // What the killed writers left goes with a later write.
+    for (const fs::path& temporary : Temporaries(path)) {
+        MakeOld(temporary);
+    }
+    ASSERT_TRUE(WriteProfileFile(path, first, DeviceCode::Keyboard));
+    EXPECT_EQ(Temporaries(path), std::vector<fs::path>{});
 }
 
 }  // namespace

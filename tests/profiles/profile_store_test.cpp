@@ -3,7 +3,10 @@
 
 #include "profiles/profile_store.h"
 
+#include <cerrno>
+
 #include "mouse/mouse_blocks.h"
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "profile_test_support.h"
 #include "profiles/default_profiles.h"
@@ -16,6 +19,21 @@ namespace fs = std::filesystem;
 using test::FileNames;
 using test::ReadBytes;
 using test::WriteBytes;
+
+// While it lives, writes of the files with these names fail as on a full disk.
+class FullDiskFor {
+  public:
+    explicit FullDiskFor(std::vector<std::string> names) {
+        SetFileWriteFault([names = std::move(names)](const fs::path& path) {
+            const bool hit =
+                std::find(names.begin(), names.end(), path.filename().string()) != names.end();
+            return hit ? ENOSPC : 0;
+        });
+    }
+    ~FullDiskFor() { SetFileWriteFault(nullptr); }
+    FullDiskFor(const FullDiskFor&) = delete;
+    FullDiskFor& operator=(const FullDiskFor&) = delete;
+};
 
 class ProfileStoreTest : public test::HomeFixture {
   protected:
@@ -111,6 +129,8 @@ TEST_F(ProfileStoreTest, AddWithoutDefault) {
     fs::remove(App() / "mskeydefault.pro");
     MakeList(ListId::MouseLight, {"profile1"});
     MakeList(ListId::MouseKey, {"profile1"});
+    // A file left from an earlier profile of that name must not become the new entry's.
+    WriteBytes(Ms() / "Profile2.PRO", ReadBytes(Ms() / "profile1.pro"));
     std::string name;
     // The light list writes an all-zero blob; the others keep the entry without a file.
     EXPECT_EQ(AddProfile(ListId::MouseLight, App(), name), OpResult::Ok);
@@ -118,6 +138,60 @@ TEST_F(ProfileStoreTest, AddWithoutDefault) {
     EXPECT_EQ(AddProfile(ListId::MouseKey, App(), name), OpResult::SourceMissing);
     EXPECT_EQ(Names(ListId::MouseKey), (std::vector<std::string>{"profile1", "profile2"}));
     EXPECT_FALSE(fs::exists(Ms() / "profile2.pro"));
+    EXPECT_FALSE(fs::exists(Ms() / "Profile2.PRO"));
+}
+
+TEST_F(ProfileStoreTest, AFailedWriteLeavesTheListAndItsFilesAsTheyWere) {
+    MakeList(ListId::MouseDevice, {"profile1", "other"});
+    const std::string index = ReadBytes(MsIndex());
+    const std::vector<std::string> files = FileNames(Ms());
+    auto unchanged = [&] {
+        EXPECT_EQ(ReadBytes(MsIndex()), index);
+        EXPECT_EQ(FileNames(Ms()), files);
+    };
+    // Add: the new file, or the index after the new file was written.
+    for (const char* failing : {"profile2.config", "msProfile.ini"}) {
+        SCOPED_TRACE(failing);
+        const FullDiskFor fault({failing});
+        std::string name = "untouched";
+        EXPECT_EQ(AddProfile(ListId::MouseDevice, App(), name), OpResult::WriteFailed);
+        EXPECT_EQ(name, "untouched");
+        unchanged();
+    }
+    // Delete: an entry whose index update failed keeps its file.
+    {
+        const FullDiskFor fault({"msProfile.ini"});
+        EXPECT_EQ(DeleteProfile(ListId::MouseDevice, 1), OpResult::WriteFailed);
+        unchanged();
+        // Add without a default to read lists the entry alone, and that fails too.
+        fs::remove(App() / "msdevicedefault.config");
+        std::string name;
+        EXPECT_EQ(AddProfile(ListId::MouseDevice, App(), name), OpResult::WriteFailed);
+        unchanged();
+    }
+    EXPECT_EQ(Blob(ListId::MouseDevice, 1), Filled(ListId::MouseDevice, 2));
+}
+
+TEST_F(ProfileStoreTest, ProfileFilesAreFoundWhateverTheirLetterCase) {
+    MakeList(ListId::MouseKey, {"Game", "other", "third"});
+    fs::rename(Ms() / "Game.pro", Ms() / "GAME.PRO");
+    fs::rename(Ms() / "other.pro", Ms() / "OTHER.pro");
+    fs::rename(Ms() / "third.pro", Ms() / "Third.Pro");
+    EXPECT_EQ(Blob(ListId::MouseKey, 0), Filled(ListId::MouseKey, 1));
+    // A store replaces the file as it is spelt; new files take the listed name.
+    ASSERT_TRUE(StoreBlob(ListId::MouseKey, 0, Filled(ListId::MouseKey, 9)));
+    EXPECT_EQ(ReadBytes(Ms() / "GAME.PRO").substr(16), std::string(kMouseKeyBlob, '\x09'));
+    std::string name;
+    ASSERT_EQ(CopyProfile(ListId::MouseKey, 0, name), OpResult::Ok);
+    EXPECT_EQ(ReadBytes(Ms() / "Game copy.pro"), ReadBytes(Ms() / "GAME.PRO"));
+    ASSERT_EQ(RenameProfile(ListId::MouseKey, 1, "renamed"), OpResult::Ok);
+    EXPECT_EQ(Blob(ListId::MouseKey, 1), Filled(ListId::MouseKey, 2));
+    const fs::path exported = Home() / "out.pro";
+    ASSERT_EQ(ExportProfile(ListId::MouseKey, 2, exported), OpResult::Ok);
+    EXPECT_EQ(ReadBytes(exported), ReadBytes(Ms() / "Third.Pro"));
+    ASSERT_EQ(DeleteProfile(ListId::MouseKey, 2), OpResult::Ok);
+    EXPECT_EQ(FileNames(Ms()), (std::vector<std::string>{"GAME.PRO", "Game copy.pro",
+                                                         "msProfile.ini", "renamed.pro"}));
 }
 
 TEST_F(ProfileStoreTest, CopyTakesTheSourceBlob) {

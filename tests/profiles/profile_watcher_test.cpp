@@ -17,6 +17,8 @@
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "profiles/profile_index.h"
+#include "profiles/profile_store.h"
 
 namespace gmd::profiles {
 
@@ -102,6 +104,7 @@ class ProfileWatcherTest : public ::testing::Test {
     }
 
     fs::path Index() const { return MouseFolder() / "msProfile.ini"; }
+    const fs::path& Home() const { return home_; }
 
     void WriteList(const std::vector<Profile>& profiles, int select) {
         ASSERT_TRUE(IniUpdate(Index(), [&](IniDocument& doc) {
@@ -194,6 +197,33 @@ TEST_F(ProfileWatcherTest, DecidesTheFirstLinkedMatchElseTheUsersSelection) {
     EXPECT_EQ(DecideDeviceProfile(ListId::MouseDevice, "/games/game"), (WatcherDecision{7, false}));
     WriteList(std::vector<Profile>{}, 0);
     EXPECT_EQ(DecideDeviceProfile(ListId::MouseDevice, "/games/game"), std::nullopt);
+}
+
+TEST_F(ProfileWatcherTest, AProgramChosenThroughASymbolicLinkMatchesItsResolvedPath) {
+    // The link keeps the path as chosen; a running program's path is always the resolved one.
+    const fs::path real = Home() / "opt" / "game-1.2";
+    fs::create_directories(real);
+    fs::create_directories(Home() / "bin");
+    std::ofstream(real / "game") << "#!/bin/sh\n";
+    std::ofstream(real / "editor") << "#!/bin/sh\n";
+    fs::create_symlink("../opt/game-1.2/game", Home() / "bin" / "game");
+    fs::create_directory_symlink(real, Home() / "current");
+    const std::string byFileLink = (Home() / "bin" / "game").string();
+    const std::string byFolderLink = (Home() / "current" / "EDITOR").string();
+    WriteList({{"user", "0", " "},
+               {"game", "1", byFileLink.c_str()},
+               {"editor", "1", byFolderLink.c_str()}},
+              0);
+    EXPECT_EQ(DecideDeviceProfile(ListId::MouseDevice, (real / "game").string()),
+              (WatcherDecision{1, true}));
+    EXPECT_EQ(DecideDeviceProfile(ListId::MouseDevice, (real / "editor").string()),
+              (WatcherDecision{2, true}));
+    EXPECT_EQ(DecideDeviceProfile(ListId::MouseDevice, (real / "other").string()),
+              (WatcherDecision{0, false}));
+    // The duplicate check of the link operations uses the same comparison.
+    EXPECT_EQ(FindLinkedProgram(ListId::MouseDevice, (real / "game").string()), 1);
+    // The index keeps the path as the user chose it.
+    EXPECT_EQ(ReadList(ListId::MouseDevice)[1].program, byFileLink);
 }
 
 TEST_F(ProfileWatcherTest, FollowsALinkedProgramInFrontWithoutTouchingTheUsersSelection) {
