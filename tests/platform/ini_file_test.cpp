@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/registry.h"
 
 namespace gmd {
@@ -216,23 +218,33 @@ TEST(IniWriteTest, UpdateKeepsEveryOtherLineAsItWas) {
 }
 
 TEST(IniWriteTest, FailedWriteLeavesTheOldFile) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only folders";
-    }
-    TempDir dir;
-    const fs::path folder = dir.Path() / "locked";
-    fs::create_directories(folder);
-    const fs::path file = folder / "main.ini";
-    WriteBytes(file, "[S]\nk=old\n");
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-    std::string error;
-    EXPECT_FALSE(IniWriteString(file, "S", "k", "new", &error));
-    EXPECT_FALSE(error.empty());
-    fs::permissions(folder, fs::perms::owner_all);
-    EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << "left behind: " << entry.path();
+    // A full disk (injected, so it fails for root too) and, where the user is not root, a
+    // folder that refuses new files.
+    for (const bool readOnlyFolder : {false, true}) {
+        if (readOnlyFolder && ::geteuid() == 0) {
+            continue;  // root writes into read-only folders
+        }
+        SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "full disk");
+        TempDir dir;
+        const fs::path folder = dir.Path() / "locked";
+        fs::create_directories(folder);
+        const fs::path file = folder / "main.ini";
+        WriteBytes(file, "[S]\nk=old\n");
+        if (readOnlyFolder) {
+            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        } else {
+            SetFileWriteFault([](const fs::path&) { return ENOSPC; });
+        }
+        std::string error;
+        EXPECT_FALSE(IniWriteString(file, "S", "k", "new", &error));
+        EXPECT_FALSE(error.empty());
+        SetFileWriteFault(nullptr);
+        fs::permissions(folder, fs::perms::owner_all);
+        EXPECT_EQ(ReadBytes(file), "[S]\nk=old\n");
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                << "left behind: " << entry.path();
+        }
     }
 }
 
