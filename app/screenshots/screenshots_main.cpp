@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -93,6 +94,9 @@ bool ShootMainMenu(app::CMainWnd& window, const std::string& outDir) {
         std::fprintf(stderr, "gmd-screenshots: no menu button in the layout\n");
         return false;
     }
+    // The menu opens at the pointer, which a user's click leaves on the button.
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    Settle(50);
     button->click();
     Settle(300);
     QWidget* menu = QApplication::activePopupWidget();

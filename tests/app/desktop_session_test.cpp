@@ -11,6 +11,7 @@
 #include <QTest>
 #include <chrono>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -90,9 +91,11 @@ class DesktopSessionTest : public ::testing::Test {
     void EndWithSigterm() {
         app_.terminate();
         ASSERT_TRUE(app_.waitForFinished(30000));
-        EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(app_.exitCode(), 0);
-        EXPECT_TRUE(Trace().contains("所有对象处于激发状态"));
+        const std::string log = "stderr:\n" + app_.readAllStandardError().toStdString() +
+                                "\ntrace:\n" + Trace().toStdString();
+        EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << log;
+        EXPECT_EQ(app_.exitCode(), 0) << log;
+        EXPECT_TRUE(Trace().contains("所有对象处于激发状态")) << log;
     }
 
     QTemporaryDir dir_;
