@@ -232,8 +232,11 @@ void ProfilePage::StoreCurrentProfile(ProfileList list) {
 std::vector<uint8_t> ProfilePage::BlobFromMemory(ProfileList list) {
     mouse::MouseBlocks& blocks = mouse_.Blocks();
     std::vector<uint8_t> blob;
+    // resize + copy rather than insert: GCC 12 at -O3 misreads insert's bounds here.
     auto append = [&blob](std::span<const uint8_t> part) {
-        blob.insert(blob.end(), part.begin(), part.end());
+        const size_t at = blob.size();
+        blob.resize(at + part.size());
+        std::copy(part.begin(), part.end(), blob.begin() + static_cast<std::ptrdiff_t>(at));
     };
     auto keyboardLight = [&] {
         std::copy(keyboard_.live.begin(), keyboard_.live.end(), keyboard_.light.begin());
