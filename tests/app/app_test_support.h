@@ -34,6 +34,7 @@
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/debug_output.h"
+#include "tests/support/spin_until.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
 #include "ui/window.h"
@@ -41,6 +42,7 @@
 namespace gmd::app::testing {
 
 using namespace std::chrono_literals;
+using gmd::test::SpinUntil;
 
 // Thread-safe list of recorded lines (operations may be reached from worker threads).
 class CallLog {
@@ -436,18 +438,6 @@ class RecordingOperations : public SubsystemOperations {
   private:
     std::shared_ptr<CallLog> log_;
 };
-
-// Runs the event loop until `done` holds or the limit passes; false on time-out.
-inline bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 // A closed main window posts quit messages; outside a running loop they would leave Qt's
 // "quit now" state set and every later modal loop would return at once. Running the

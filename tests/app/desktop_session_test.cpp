@@ -13,21 +13,12 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/spin_until.h"
+
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
+using gmd::test::SpinUntil;
 
 class DesktopSessionTest : public ::testing::Test {
   protected:

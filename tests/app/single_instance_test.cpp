@@ -15,21 +15,13 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/spin_until.h"
+
 namespace {
 
 using namespace std::chrono_literals;
+using gmd::test::SpinUntil;
 using Clock = std::chrono::steady_clock;
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 QString ReadAll(const QString& path) {
     QFile file(path);

@@ -1,6 +1,6 @@
 #pragma once
 // A PointerSettings for tests: records every set call, answers a settable current speed, and
-// can be told to fail. Thread-safe, since the app applies values from short-lived threads.
+// can be told to fail. Thread-safe, since the app applies values from a thread of its own.
 
 #include <algorithm>
 #include <chrono>

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/spin_until.h"
 #include "ui/file_dialog.h"
 #include "ui/menu.h"
 #include "ui/resource_manager.h"
@@ -24,17 +25,7 @@ namespace gmd::ui {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool SpinUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
-}
+using gmd::test::SpinUntil;
 
 using CmdFields = std::tuple<std::string, std::string, std::string, bool>;
 CmdFields Fields(const MenuCmd& c) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/spin_until.h"
 #include "ui/control.h"
 #include "ui/resource_manager.h"
 
@@ -25,23 +26,12 @@ namespace gmd::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using gmd::test::SpinUntil;
 using Clock = std::chrono::steady_clock;
 
 constexpr UINT kAdd = WM_USER + 1;            // replies wParam + lParam
 constexpr UINT kRecord = WM_USER + 2;         // records (wParam, lParam)
 constexpr UINT kMustNotArrive = WM_USER + 3;  // counted; a closed window never sees it
-
-// Runs the event loop until `done` holds or a generous time-out passes.
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 class TestWindow : public WindowImplBase {
   public:
