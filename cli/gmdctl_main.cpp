@@ -22,6 +22,7 @@
 #include "emulator/emulated_device.h"
 #include "mouse/mouse_blocks.h"
 #include "mouse/mouse_device.h"
+#include "mouse/mouse_light_engine.h"
 #include "platform/folders.h"
 #include "profiles/profile_store.h"
 
@@ -45,6 +46,13 @@ void PrintUsage(std::ostream& out) {
            "  set FIELD VALUE      change one live setting and send the live block to the mouse\n"
            "  switch-profile N     make onboard profile N (0-4) the active one\n"
            "  factory-reset        restore the mouse's factory settings\n"
+           "  light                the light fields of the mouse's live settings\n"
+           "  light-frames MODE N  the first N frames the mouse lighting engine computes for\n"
+           "                       MODE (0-6), one line of hex each; no device needed. Options:\n"
+           "                       --speed S (0-4, default 2), --brightness B (0-4, default 4),\n"
+           "                       --colour #RRGGBB (default #ff0000), --direction D (0-1,\n"
+           "                       default 0), --cycle 0|1 (default 0; mode 0: 1). Mode 6\n"
+           "                       flashes at the first frame.\n"
            "\n"
            "profile commands (on the profile files of the data folder; no device needed):\n"
            "  profiles                        the seven profile lists: position, '*' for the\n"
@@ -374,6 +382,111 @@ int Reset(gmd::CDeviceChannel& channel) {
     return kExitOk;
 }
 
+// ---- Lighting ----------------------------------------------------------------------------
+
+bool IsLightField(const gmd::mouse::LiveField& field) {
+    return field.offset >= gmd::mouse::live::lightMode &&
+           field.offset <= gmd::mouse::live::effectPhase;
+}
+
+int Light(gmd::CDeviceChannel& channel) {
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    gmd::mouse::MouseBlocks blocks;
+    if (const int rc = ReadLiveSettings(channel, blocks); rc != kExitOk) {
+        return rc;
+    }
+    gmd::CloseSession(channel);
+    for (const gmd::mouse::LiveField& field : gmd::mouse::LiveFields()) {
+        if (IsLightField(field)) {
+            std::cout << field.name << ' '
+                      << FieldText(field, gmd::mouse::ReadLiveField(blocks.mouseLive, field))
+                      << '\n';
+        }
+    }
+    return kExitOk;
+}
+
+// Options of light-frames, as given on the command line.
+struct LightOption {
+    std::string name;
+    std::string value;
+};
+
+bool IsLightOption(const std::string& arg) {
+    return arg == "--speed" || arg == "--brightness" || arg == "--colour" || arg == "--direction" ||
+           arg == "--cycle";
+}
+
+std::optional<int> NumberIn(const std::string& what, const std::string& text, int min, int max) {
+    const std::optional<int> value = ParseNumber(text);
+    if (!value || *value < min || *value > max) {
+        std::cerr << "gmdctl: " << what << " must be " << min << '-' << max << ", not '" << text
+                  << "'\n";
+        return std::nullopt;
+    }
+    return value;
+}
+
+int LightFrames(const std::string& modeText, const std::string& countText,
+                const std::vector<LightOption>& options) {
+    const std::optional<int> mode = NumberIn("MODE", modeText, 0, gmd::mouse::kMouseLightModes - 1);
+    const std::optional<int> count = NumberIn("N", countText, 1, 100000);
+    if (!mode || !count) {
+        return kExitUsage;
+    }
+    gmd::mouse::LightFields fields;
+    fields.brightness = 4;
+    fields.speed = 2;
+    fields.red = 255;
+    gmd::mouse::ApplyModeChoice(fields, static_cast<uint8_t>(*mode));
+    for (const LightOption& option : options) {
+        const std::string what = option.name.substr(2);
+        std::optional<int> value;
+        if (what == "colour") {
+            if (!option.value.starts_with('#') || option.value.size() != 7 ||
+                !(value = ParseNumber(option.value))) {
+                std::cerr << "gmdctl: --colour must be #RRGGBB, not '" << option.value << "'\n";
+                return kExitUsage;
+            }
+            fields.red = static_cast<uint8_t>(*value >> 16);
+            fields.green = static_cast<uint8_t>(*value >> 8);
+            fields.blue = static_cast<uint8_t>(*value);
+            continue;
+        }
+        const int max = what == "speed" || what == "brightness" ? 4 : 1;
+        if (!(value = NumberIn("--" + what, option.value, 0, max))) {
+            return kExitUsage;
+        }
+        const auto byte = static_cast<uint8_t>(*value);
+        if (what == "speed") {
+            fields.speed = byte;
+        } else if (what == "brightness") {
+            fields.brightness = byte;
+        } else if (what == "direction") {
+            fields.direction = byte;
+        } else {
+            fields.colourCycle = byte != 0 ? 255 : 0;
+        }
+    }
+    gmd::mouse::MouseEffectState state;
+    for (int i = 0; i < *count; ++i) {
+        gmd::mouse::StepMouseLight(state, fields, i == 0);
+        const gmd::mouse::MouseFrame frame = gmd::mouse::BuildMouseFrame(state.leds);
+        std::string line;
+        line.reserve(2 * frame.size() + 1);
+        for (const uint8_t byte : frame) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", byte);
+            line += hex;
+        }
+        line += '\n';
+        std::cout << line;
+    }
+    return kExitOk;
+}
+
 // ---- Profiles ----------------------------------------------------------------------------
 
 namespace profiles = gmd::profiles;
@@ -568,9 +681,16 @@ int main(int argc, char** argv) {
     bool useVirtual = false;
     bool trace = false;
     std::vector<std::string> words;  // the command and its arguments
+    std::vector<LightOption> lightOptions;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--virtual") {
+        if (IsLightOption(arg)) {
+            if (i + 1 >= argc) {
+                std::cerr << "gmdctl: " << arg << " needs a value\n";
+                return kExitUsage;
+            }
+            lightOptions.push_back({arg, argv[++i]});
+        } else if (arg == "--virtual") {
             useVirtual = true;
         } else if (arg == "--trace") {
             trace = true;
@@ -590,11 +710,19 @@ int main(int argc, char** argv) {
         const char* name;
         size_t arguments;
     };
-    constexpr CommandShape kCommands[] = {
-        {"list", 0},           {"info", 0},          {"dump", 0},
-        {"settings", 0},       {"set", 2},           {"switch-profile", 1},
-        {"factory-reset", 0},  {"profiles", 0},      {"profile-select", 2},
-        {"profile-export", 3}, {"profile-import", 2}};
+    constexpr CommandShape kCommands[] = {{"list", 0},
+                                          {"info", 0},
+                                          {"dump", 0},
+                                          {"settings", 0},
+                                          {"set", 2},
+                                          {"switch-profile", 1},
+                                          {"factory-reset", 0},
+                                          {"profiles", 0},
+                                          {"profile-select", 2},
+                                          {"profile-export", 3},
+                                          {"profile-import", 2},
+                                          {"light", 0},
+                                          {"light-frames", 2}};
     const std::string command = words.empty() ? std::string() : words.front();
     const CommandShape* shape = nullptr;
     for (const CommandShape& candidate : kCommands) {
@@ -618,6 +746,15 @@ int main(int argc, char** argv) {
         }
         PrintUsage(std::cerr);
         return kExitUsage;
+    }
+
+    if (!lightOptions.empty() && command != "light-frames") {
+        std::cerr << "gmdctl: " << lightOptions.front().name << " is an option of light-frames\n";
+        return kExitUsage;
+    }
+    // The engine's frames need no device.
+    if (command == "light-frames") {
+        return LightFrames(words[1], words[2], lightOptions);
     }
 
     // The profile commands work on files only.
@@ -671,6 +808,9 @@ int main(int argc, char** argv) {
     }
     if (command == "switch-profile") {
         return SwitchProfile(channel, words[1]);
+    }
+    if (command == "light") {
+        return Light(channel);
     }
     return Reset(channel);
 }

@@ -44,6 +44,12 @@ bool LightFrameChannel::WaitNewer(uint64_t seen, const StopEvent& stop,
     return front_.sequence > seen;
 }
 
+bool LightFrameChannel::WaitStop(const StopEvent& stop,
+                                 std::chrono::steady_clock::time_point until) const {
+    std::unique_lock lock(mutex_);
+    return published_.wait_until(lock, until, [&] { return stop.IsSet(); });
+}
+
 void LightFrameChannel::Wake() const {
     { std::lock_guard lock(mutex_); }
     published_.notify_all();

@@ -38,6 +38,9 @@ class LightFrameChannel {
     // true when a newer frame is there.
     bool WaitNewer(uint64_t seen, const StopEvent& stop,
                    std::chrono::steady_clock::time_point until) const;
+    // Waits until `until` unless `stop` is set first (precise, unlike a whole-millisecond
+    // wait); true when stopped.
+    bool WaitStop(const StopEvent& stop, std::chrono::steady_clock::time_point until) const;
     // Wakes waiters so they look at their stop event again.
     void Wake() const;
 

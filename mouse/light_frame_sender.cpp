@@ -24,11 +24,9 @@ void RunLightFrameSender(const LightFrameChannel& frames, LightFrameSink& sink, 
             continue;
         }
         // Then until 10 ms have passed since the last send; newer frames replace it meanwhile.
-        if (const auto at = pacer.NextSendAt(frames.Sequence()); at && *at > Clock::now()) {
-            if (stop.Wait(static_cast<int>(
-                    std::chrono::ceil<std::chrono::milliseconds>(*at - Clock::now()).count()))) {
-                break;
-            }
+        if (const auto at = pacer.NextSendAt(frames.Sequence());
+            at && *at > Clock::now() && frames.WaitStop(stop, *at)) {
+            break;
         }
         if (!frames.TakeNewer(pacer.LastSent(), frame)) {
             continue;

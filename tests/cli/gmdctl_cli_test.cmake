@@ -79,6 +79,39 @@ string(REPEAT "00 " 9 zeros)
 expect_match("${err}" "\n> 04 .. .. 06 38 00 00 00 ${before}0a ${after}${zeros}00\n" "set")
 expect_match("${err}" "\n> 04 02 00 02 [^\n]*\n[^\n]*\n$" "set ends with close session")
 
+# the light fields of the live settings, factory profile 0: colour wave in red
+run_gmdctl(ARGS --virtual light EXIT 0)
+expect_match("${out}" "^lightMode 0\nlightBrightness 4\nlightSpeed 2\nlightDirection 0\ncolourCycle 255\nlightRed 255\nlightGreen 0\nlightBlue 0\neffectPhase 0\n$"
+             "light")
+
+# engine frames without a device: static colour 200,100,50 at brightness 2 is 116,58,29 per LED
+run_gmdctl(ARGS light-frames 5 2 --brightness 2 --colour "#c86432" EXIT 0)
+string(REPEAT "743a1d" 17 led17)
+expect_match("${out}" "^${led17}\n${led17}\n$" "light-frames static")
+# spectrum backwards: wheel entry 191 (255,0,0), then 190 (255,0,2), at brightness 4
+run_gmdctl(ARGS light-frames 2 2 EXIT 0)
+string(REPEAT "fe0000" 17 first)
+string(REPEAT "fe0001" 17 second)
+expect_match("${out}" "^${first}\n${second}\n$" "light-frames spectrum")
+# mode 6 without a request is dark, after the first frame's flash the pulse climbs
+run_gmdctl(ARGS light-frames 6 30 --cycle 0 EXIT 0)
+string(REGEX MATCHALL "[^\n]+" frames "${out}")
+list(LENGTH frames count)
+list(GET frames 29 last)
+if(NOT count EQUAL 30 OR last MATCHES "^0+$")
+    message(FATAL_ERROR "light-frames 6: ${count} frames, last ${last}")
+endif()
+foreach(bad "7 1" "2 0" "x 1")
+    separate_arguments(words UNIX_COMMAND "${bad}")
+    run_gmdctl(ARGS light-frames ${words} EXIT 64)
+endforeach()
+run_gmdctl(ARGS light-frames 1 1 --colour red EXIT 64)
+expect_match("${err}" "--colour must be #RRGGBB" "bad colour")
+run_gmdctl(ARGS light-frames 1 1 --speed 5 EXIT 64)
+run_gmdctl(ARGS light-frames 1 1 --speed EXIT 64)
+run_gmdctl(ARGS --virtual settings --cycle 1 EXIT 64)
+expect_match("${err}" "--cycle is an option of light-frames" "light option elsewhere")
+
 # refusals name what is allowed, exit 64 and send no write
 run_gmdctl(ARGS --virtual --trace set dpiStep2 240 EXIT 64)
 expect_match("${err}" "dpiStep2 must be 0-239" "set range from the mouse")
