@@ -1,11 +1,16 @@
 #include "mouse/light_frame_sender.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "device/command_set.h"
 #include "platform/debug_output.h"
 
 namespace gmd::light {
+
+namespace {
+constexpr std::chrono::milliseconds kSendJitter{1};
+}  // namespace
 
 int ChannelFrameSink::Send(std::span<const uint8_t> frame) {
     return WriteLightFrame(channel_, frame);
@@ -24,14 +29,17 @@ void RunLightFrameSender(const LightFrameChannel& frames, LightFrameSink& sink, 
             continue;
         }
         // Then until 10 ms have passed since the last send; newer frames replace it meanwhile.
-        if (const auto at = pacer.NextSendAt(frames.Sequence());
-            at && *at > Clock::now() && frames.WaitStop(stop, *at)) {
+        const auto due = pacer.NextSendAt(frames.Sequence());
+        if (due && *due > Clock::now() && frames.WaitStop(stop, *due)) {
             break;
         }
         if (!frames.TakeNewer(pacer.LastSent(), frame)) {
             continue;
         }
-        pacer.Sent(frame.sequence, Clock::now());
+        // The next send counts from when this one was due, so a late wake-up does not stretch
+        // the cadence; by at most kSendJitter, so no two sends come closer than 9 ms.
+        const auto now = Clock::now();
+        pacer.Sent(frame.sequence, due ? std::max(*due, now - kSendJitter) : now);
         if (!sink.Ready()) {
             continue;  // detached: the frame is dropped, nothing is sent
         }
