@@ -96,22 +96,20 @@ void BM_MouseLighting(benchmark::State& state) {
         const int periodMs = gmd::mouse::MouseStepPeriodMs(fields);
         const auto run = std::chrono::milliseconds(std::clamp(20 * periodMs, 1000, 2000));
 
-        gmd::light::LightFrameChannel frames;
+        gmd::mouse::MouseLightShared shared;
         CountingSink sink(channel);
-        std::atomic<bool> flash{false};
-        std::atomic<bool> reset{false};
         gmd::StopEvent engineStop;
         gmd::StopEvent senderStop;
         double engineCpu = 0;
         double senderCpu = 0;
         const auto start = Clock::now();
         std::thread engine([&] {
-            gmd::mouse::RunMouseLightThread({channel, blocks, frames, flash, reset}, engineStop,
+            gmd::mouse::RunMouseLightThread({channel, blocks, shared}, engineStop,
                                             {.startDelayMs = 0, .idleWaitMs = 100});
             engineCpu = ThreadCpuSeconds();
         });
         std::thread sender([&] {
-            gmd::light::RunLightFrameSender(frames, sink, senderStop, "mouse");
+            gmd::light::RunLightFrameSender(shared.frames, sink, senderStop, "mouse");
             senderCpu = ThreadCpuSeconds();
         });
         std::this_thread::sleep_for(run);

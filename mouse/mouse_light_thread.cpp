@@ -23,6 +23,19 @@ bool WaitUntil(const StopEvent& stop, std::chrono::steady_clock::time_point unti
 
 }  // namespace
 
+void ChooseMouseLightMode(MouseBlocks& blocks, CDeviceChannel& channel, MouseLightShared& shared,
+                          uint8_t mode) {
+    shared.resetRequest = true;
+    {
+        std::lock_guard lock(blocks.lightMutex);
+        LightFields fields = ReadLightFields(blocks.mouseLive);
+        ApplyModeChoice(fields, mode);
+        blocks.mouseLive[live::lightMode] = fields.mode;
+        blocks.mouseLive[live::colourCycle] = fields.colourCycle;
+    }
+    channel.SetLightSync(false);
+}
+
 void RunMouseLightThread(MouseLightContext context, StopEvent& stop, MouseLightTiming timing) {
     using Clock = std::chrono::steady_clock;
     // A stop during the start delay is kept: shutdown must not wait for the first pass.
@@ -41,7 +54,7 @@ void RunMouseLightThread(MouseLightContext context, StopEvent& stop, MouseLightT
             next = Clock::now();
             continue;
         }
-        if (context.resetRequest.exchange(false)) {
+        if (context.shared.resetRequest.exchange(false)) {
             ResetEffects(state);
         }
         LightFields fields;
@@ -55,7 +68,7 @@ void RunMouseLightThread(MouseLightContext context, StopEvent& stop, MouseLightT
             next = now;
         }
         const uint8_t phase = fields.effectPhase;
-        const bool flash = fields.mode == 6 && context.flashRequest.exchange(false);
+        const bool flash = fields.mode == 6 && context.shared.flashRequest.exchange(false);
         if (StepMouseLight(state, fields, flash)) {
             unknownModeTold = false;
             if (fields.effectPhase != phase) {
@@ -67,7 +80,7 @@ void RunMouseLightThread(MouseLightContext context, StopEvent& stop, MouseLightT
             unknownModeTold = true;
         }
         const MouseFrame frame = BuildMouseFrame(state.leds);
-        context.frames.Publish(state.leds, frame);
+        context.shared.frames.Publish(state.leds, frame);
         if (WaitUntil(stop, next)) {
             break;
         }

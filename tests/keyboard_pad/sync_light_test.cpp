@@ -159,8 +159,8 @@ class LightingThreadsTest : public ::testing::Test {
         });
         if (withMouseEngine) {
             mouseThread_ = std::thread([this] {
-                mouse::RunMouseLightThread({rig_.channel, blocks_, frames_, flash_, reset_},
-                                           mouseStop_, {.startDelayMs = 0, .idleWaitMs = 10});
+                mouse::RunMouseLightThread({rig_.channel, blocks_, shared_}, mouseStop_,
+                                           {.startDelayMs = 0, .idleWaitMs = 10});
             });
         }
         sender_ = std::thread(
@@ -175,17 +175,16 @@ class LightingThreadsTest : public ::testing::Test {
     test::VirtualMouseRig rig_;
     mouse::MouseBlocks blocks_;
     SyncBlock block_;
-    light::LightFrameChannel frames_;
+    mouse::MouseLightShared shared_;
+    light::LightFrameChannel& frames_ = shared_.frames;
     light::ChannelFrameSink sink_{rig_.channel};
-    std::atomic<bool> flash_{false};
-    std::atomic<bool> reset_{false};
     StopEvent syncStop_, mouseStop_, senderStop_;
     std::thread sync_, mouseThread_, sender_;
 };
 
 TEST_F(LightingThreadsTest, SynchronisedBreathingReachesTheMouseAndMode5SendsNothing) {
     Synchronise(5);
-    Start(false);
+    Start(true);  // the mouse's own engine too: it must stay silent while synchronised
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(frames_.Sequence(), 0u);
     EXPECT_TRUE(rig_.mouse.LastLightFrame().empty());
@@ -200,6 +199,16 @@ TEST_F(LightingThreadsTest, SynchronisedBreathingReachesTheMouseAndMode5SendsNot
         EXPECT_EQ(frame[3 * i], 0);
         EXPECT_EQ(frame[3 * i + 1], 0);
     }
+    // Choosing a mode for the mouse ends synchronisation: its own engine takes over.
+    mouse::ChooseMouseLightMode(blocks_, rig_.channel, shared_, 0);
+    EXPECT_FALSE(rig_.channel.LightSync());
+    {
+        std::lock_guard lock(blocks_.lightMutex);
+        EXPECT_EQ(blocks_.mouseLive[mouse::live::lightMode], 0);
+        EXPECT_EQ(blocks_.mouseLive[mouse::live::colourCycle], 255);
+    }
+    ASSERT_TRUE(test::WaitFor(
+        [&] { return rig_.mouse.LastLightFrame().size() == mouse::kMouseFrameSize; }));
 }
 
 // Both engines over the virtual mouse while the UI side changes fields, toggles
@@ -239,7 +248,7 @@ TEST_F(LightingThreadsTest, EnginesRunBesideAReaderWithoutTornFrames) {
             blocks_.mouseLive[mouse::live::lightMode] = static_cast<uint8_t>(round % 7);
             blocks_.mouseLive[mouse::live::lightSpeed] = static_cast<uint8_t>(round % 3);
         }
-        flash_ = true;
+        shared_.flashRequest = true;
         if (round % 4 == 1) {
             Synchronise(static_cast<uint8_t>(round % 5));
         } else if (round % 4 == 3) {

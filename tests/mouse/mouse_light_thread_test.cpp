@@ -42,11 +42,11 @@ class MouseLightThreadTest : public ::testing::Test {
     void Start() {
         rig_.mouse.ClearTrafficLog();
         engine_ = std::thread([this] {
-            RunMouseLightThread({rig_.channel, blocks_, frames_, flash_, reset_}, engineStop_,
+            RunMouseLightThread({rig_.channel, blocks_, shared_}, engineStop_,
                                 {.startDelayMs = 0, .idleWaitMs = 10});
         });
         sender_ = std::thread(
-            [this] { light::RunLightFrameSender(frames_, sink_, senderStop_, "mouse"); });
+            [this] { light::RunLightFrameSender(shared_.frames, sink_, senderStop_, "mouse"); });
     }
     void Stop() {
         engineStop_.Set();
@@ -61,10 +61,8 @@ class MouseLightThreadTest : public ::testing::Test {
 
     test::VirtualMouseRig rig_;
     MouseBlocks blocks_;
-    light::LightFrameChannel frames_;
+    MouseLightShared shared_;
     light::ChannelFrameSink sink_{rig_.channel};
-    std::atomic<bool> flash_{false};
-    std::atomic<bool> reset_{false};
     StopEvent engineStop_;
     StopEvent senderStop_;
     std::thread engine_;
@@ -81,18 +79,18 @@ TEST_F(MouseLightThreadTest, FramesOfThreeMillisecondStepsReachTheMouse) {
     ASSERT_TRUE(test::WaitFor([&] { return rig_.mouse.LastLightFrame() == expected; }));
     ASSERT_TRUE(test::WaitFor([&] { return LightFramesSent(rig_.mouse) >= 5; }));
     // The engine kept stepping faster than frames went out.
-    EXPECT_GT(frames_.Sequence(), LightFramesSent(rig_.mouse));
+    EXPECT_GT(shared_.frames.Sequence(), LightFramesSent(rig_.mouse));
 
     // A flash in mode 6 lights the mouse, then it goes dark again.
     SetFields(6, 0, 255);
     ASSERT_TRUE(
         test::WaitFor([&] { return rig_.mouse.LastLightFrame() == std::vector<uint8_t>(51, 0); }));
-    flash_ = true;
+    shared_.flashRequest = true;
     ASSERT_TRUE(test::WaitFor([&] {
         const std::vector<uint8_t> frame = rig_.mouse.LastLightFrame();
         return frame.size() == 51 && frame != std::vector<uint8_t>(51, 0);
     }));
-    EXPECT_FALSE(flash_.load());
+    EXPECT_FALSE(shared_.flashRequest.load());
 }
 
 TEST_F(MouseLightThreadTest, DetachedOrSynchronisedMouseCostsNothing) {
@@ -100,13 +98,13 @@ TEST_F(MouseLightThreadTest, DetachedOrSynchronisedMouseCostsNothing) {
     rig_.channel.SetConnected(false);
     Start();
     std::this_thread::sleep_for(milliseconds(60));
-    EXPECT_EQ(frames_.Sequence(), 0u);
+    EXPECT_EQ(shared_.frames.Sequence(), 0u);
     EXPECT_EQ(LightFramesSent(rig_.mouse), 0u);
 
     rig_.channel.SetConnected(true);
     rig_.channel.SetLightSync(true);
     std::this_thread::sleep_for(milliseconds(60));
-    EXPECT_EQ(frames_.Sequence(), 0u);
+    EXPECT_EQ(shared_.frames.Sequence(), 0u);
 
     rig_.channel.SetLightSync(false);
     ASSERT_TRUE(test::WaitFor([&] { return LightFramesSent(rig_.mouse) > 0; }));
@@ -124,8 +122,8 @@ TEST_F(MouseLightThreadTest, BreathingWritesTheEffectPhaseBackAndResetIsTaken) {
         std::lock_guard lock(blocks_.lightMutex);
         return blocks_.mouseLive[live::effectPhase] == 0;
     }));
-    reset_ = true;
-    ASSERT_TRUE(test::WaitFor([&] { return !reset_.load(); }));
+    shared_.resetRequest = true;
+    ASSERT_TRUE(test::WaitFor([&] { return !shared_.resetRequest.load(); }));
 }
 
 }  // namespace
