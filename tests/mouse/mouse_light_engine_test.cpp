@@ -228,6 +228,30 @@ TEST(MouseLightEngine, UnknownModeChangesNothingAndFlashWaitsForMode6) {
     EXPECT_FALSE(state.flashActive);
 }
 
+// Light fields come from the device and from profile files: any byte values, and a state left
+// by another mode, stay inside the tables (the sanitizer builds check the reads).
+TEST(MouseLightEngine, AnyFieldsAndLeftoverStateStayInBounds) {
+    for (int mode = 0; mode < 8; ++mode) {
+        for (const int brightness : {0, 4, 5, 255}) {
+            for (const int position : {0, 16, 17, 95, 127, 191, 255}) {
+                MouseEffectState state;
+                state.position = static_cast<uint8_t>(position);
+                state.gradientPhase = 65535;
+                state.flashColour = 255;
+                state.cycleColour1 = 200;
+                state.cycleColour4 = 200;
+                LightFields fields =
+                    Fields(static_cast<uint8_t>(mode), static_cast<uint8_t>(brightness), 255, 255);
+                fields.effectPhase = 255;
+                for (int step = 0; step < 3; ++step) {
+                    StepMouseLight(state, fields, true);
+                }
+                EXPECT_EQ(state.leds[17], Led{});  // the mouse modes leave 17-19 alone
+            }
+        }
+    }
+}
+
 TEST(MouseLightEngine, PeriodsAndFields) {
     struct PeriodCase {
         uint8_t mode;
