@@ -247,6 +247,11 @@ TEST(MouseLightEngine, AnyFieldsAndLeftoverStateStayInBounds) {
                     StepMouseLight(state, fields, true);
                 }
                 EXPECT_EQ(state.leds[17], Led{});  // the mouse modes leave 17-19 alone
+                if (mode == 5) {
+                    EXPECT_EQ(
+                        state.leds[0].alpha,
+                        light::BrightnessLevel(static_cast<uint8_t>(std::min(brightness, 4))));
+                }
             }
         }
     }
