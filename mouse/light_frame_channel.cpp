@@ -47,12 +47,13 @@ bool LightFrameChannel::WaitNewer(uint64_t seen, const StopEvent& stop,
 bool LightFrameChannel::WaitStop(const StopEvent& stop,
                                  std::chrono::steady_clock::time_point until) const {
     std::unique_lock lock(mutex_);
-    return published_.wait_until(lock, until, [&] { return stop.IsSet(); });
+    return woken_.wait_until(lock, until, [&] { return stop.IsSet(); });
 }
 
 void LightFrameChannel::Wake() const {
     { std::lock_guard lock(mutex_); }
     published_.notify_all();
+    woken_.notify_all();
 }
 
 std::optional<FramePacer::TimePoint> FramePacer::NextSendAt(uint64_t newestSequence) const {

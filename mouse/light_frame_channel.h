@@ -47,6 +47,7 @@ class LightFrameChannel {
   private:
     mutable std::mutex mutex_;
     mutable std::condition_variable published_;
+    mutable std::condition_variable woken_;  // WaitStop: not woken by every frame
     LightFrame front_;
     LightFrame back_;          // only the publishing thread touches it
     std::mutex publishMutex_;  // one publisher at a time (engines hand over at sync changes)
