@@ -102,12 +102,13 @@ MacroAction VerticalMove(int distance, bool up) {
                 "mouse_move_to_down_text");
 }
 
-CursorStep LoadStep(const fs::path& file, int step) {
+namespace {
+
+CursorStep StepOf(const IniDocument& doc, int step) {
     CursorStep values;
     if (step < 0 || step >= kCursorSteps) {
         return values;
     }
-    const IniDocument doc = IniLoad(file);
     const int first = kActionsPerStep * step;
     for (int i = first + 3; i <= first + 5; ++i) {
         MacroAction action;
@@ -128,6 +129,25 @@ CursorStep LoadStep(const fs::path& file, int step) {
         }
     }
     return values;
+}
+
+}  // namespace
+
+CursorStep LoadStep(const fs::path& file, int step) {
+    std::string bytes;
+    std::string error;
+    std::error_code ec;
+    if (fs::file_size(file, ec) > kMaxMacroFileBytes || ec || !ReadWholeFile(file, bytes, error)) {
+        return {};
+    }
+    return ParseStep(bytes, step);
+}
+
+CursorStep ParseStep(std::string_view bytes, int step) {
+    if (bytes.size() > kMaxMacroFileBytes) {
+        return {};
+    }
+    return StepOf(IniDocument::Parse(bytes), step);
 }
 
 bool SaveStep(const fs::path& file, int step, const CursorStep& values) {

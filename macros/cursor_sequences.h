@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "macros/macro_model.h"
@@ -44,6 +45,8 @@ struct CursorStep {
 // LoadStep: the step's delay and moves from actions 6b + 3 ... 6b + 5; actions that are
 // missing or fail to parse leave their fields 0.
 CursorStep LoadStep(const std::filesystem::path& file, int step);
+// The same from a sequence file's bytes.
+CursorStep ParseStep(std::string_view bytes, int step);
 // SaveStep: action 6b + 3 takes the delay (its other fields kept), 6b + 4 and 6b + 5 the moves,
 // all three in one write; the count is not changed. Values are clamped (delay 0-65535,
 // distances 0-255). false when the file could not be written or the step is outside 0-29.

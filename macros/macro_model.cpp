@@ -203,8 +203,9 @@ IniDocument LoadActionFile(const fs::path& file) {
 
 }  // namespace
 
-std::vector<std::string> ReadActionTexts(const fs::path& file) {
-    const IniDocument doc = LoadActionFile(file);
+namespace {
+
+std::vector<std::string> TextsOf(const IniDocument& doc) {
     const int count = Count(doc, kActionCountSection, kMaxMacroActions);
     std::vector<std::string> texts;
     texts.reserve(static_cast<size_t>(count));
@@ -212,6 +213,19 @@ std::vector<std::string> ReadActionTexts(const fs::path& file) {
         texts.push_back(doc.Get(kActionSection, Key(i)).value_or("0"));
     }
     return texts;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadActionTexts(const fs::path& file) {
+    return TextsOf(LoadActionFile(file));
+}
+
+std::vector<std::string> ParseActionTexts(std::string_view bytes) {
+    if (bytes.size() > kMaxMacroFileBytes) {
+        return {};
+    }
+    return TextsOf(IniDocument::Parse(bytes));
 }
 
 int ReadActionCount(const fs::path& file) {

@@ -98,6 +98,8 @@ std::vector<std::string> ReadMacroNames(const MacroStore& store);
 // The action texts of a macro or sequence file as stored, up to its count (at most
 // kMaxMacroActions); a missing file or entry reads as no actions or "0".
 std::vector<std::string> ReadActionTexts(const std::filesystem::path& file);
+// The same from a file's bytes (an oversized file reads as no actions).
+std::vector<std::string> ParseActionTexts(std::string_view bytes);
 // The count of a file as stored, limited to 0-kMaxMacroActions.
 int ReadActionCount(const std::filesystem::path& file);
 
