@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "device/command_report.h"
 #include "device/device_identity.h"
 #include "device/virtual_hid_bus.h"
@@ -229,6 +232,25 @@ TEST_F(UploadTest, FailurePartWayIsReportedAndStops) {
             EXPECT_TRUE(HostRequests(kBankCmd).empty()) << c.what;
         }
     }
+}
+
+// The page runs the upload on a worker and shows its progress: the run shares nothing with the
+// thread that started it but the channel, which locks each transaction.
+TEST_F(UploadTest, RunsOnAWorkerWithProgress) {
+    AddMacroWith(40);
+    std::atomic<int> done{-1};
+    UploadReport report;
+    std::thread worker([&] {
+        report =
+            SaveToDevice(channel_, request_, [&](UploadStep, int step, int) { done.store(step); });
+    });
+    // Meanwhile the UI thread talks to the mouse as well.
+    std::array<uint8_t, kInfoBlockSize> info{};
+    EXPECT_EQ(ReadInfo(channel_, info), kResultSuccess);
+    worker.join();
+    EXPECT_EQ(report.outcome, UploadOutcome::Ok);
+    EXPECT_EQ(done.load(), 6);
+    EXPECT_EQ(mouse_.MacroMemory()[2], 16 + 6 + 4 * 40);
 }
 
 TEST_F(UploadTest, UnpluggedMouseFailsAtTheFirstStep) {
