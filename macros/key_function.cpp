@@ -197,8 +197,10 @@ int ItemIndex(KeyDevice device, FunctionItem item) {
     return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
 
-void ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device, int macroCount,
-                FunctionChoice& choice) {
+namespace {
+
+void SetControls(KeyFunction record, KeyFunction defaultRecord, KeyDevice device, int macroCount,
+                 FunctionChoice& choice) {
     if (record == defaultRecord) {
         choice.item = FunctionItem::Default;
         return;
@@ -235,11 +237,18 @@ void ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device,
             return;
         case kk::kKeyboardKey:
             if (record.arg1 != 0 && record.arg2 != 0) {
-                SelectIfFound(ShortcutTable(), record, choice.shortcutItem);
-                choice.item = FunctionItem::Shortcut;
-                return;
-            }
-            if (const VirtualKeyEntry* entry = FindVirtualKeyByArgs(record.arg1, record.arg2)) {
+                if (const int item = FindEntry(ShortcutTable(), record.arg1, record.arg2);
+                    item >= 0) {
+                    choice.shortcutItem = item;
+                    choice.item = FunctionItem::Shortcut;
+                    return;
+                }
+                // Another combination: shown by its key, kept whole with its modifiers.
+                if (const VirtualKeyEntry* entry = FindVirtualKeyByArgs(0, record.arg2)) {
+                    choice.capturedLabel = std::string(entry->label);
+                }
+            } else if (const VirtualKeyEntry* entry =
+                           FindVirtualKeyByArgs(record.arg1, record.arg2)) {
                 choice.capturedLabel = std::string(entry->label);
             }
             // The working record is the shown one; the edit only says whether there is one.
@@ -282,6 +291,14 @@ void ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device,
         default:
             return;  // a kind the pages do not know: nothing changes
     }
+}
+
+}  // namespace
+
+bool ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device, int macroCount,
+                FunctionChoice& choice) {
+    SetControls(record, defaultRecord, device, macroCount, choice);
+    return RecordFromChoice(choice, defaultRecord, device) == record;
 }
 
 std::optional<KeyFunction> RecordFromChoice(const FunctionChoice& choice, KeyFunction defaultRecord,

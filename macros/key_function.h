@@ -106,8 +106,11 @@ inline constexpr int kMacroRepeatItem = 4;
 
 // ShowKeyFunction after the guard: sets the controls from the record (a record equal to the
 // default shows as the default item); a selector whose table holds no match keeps its item,
-// and a kind the pages do not know keeps the function item.
-void ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device, int macroCount,
+// and a kind the pages do not know keeps the function item. A key with modifiers that is no
+// listed shortcut shows as a captured key, so it keeps its modifiers. Returns whether the
+// controls now stand for the record: when not, the page must not commit them back, or the
+// record would silently become another one.
+bool ShowRecord(KeyFunction record, KeyFunction defaultRecord, KeyDevice device, int macroCount,
                 FunctionChoice& choice);
 // CommitKeyFunction: the record the controls stand for, or nothing when nothing is stored (no
 // macro selected, no key captured). Numbers are stored as their low 8 bits.

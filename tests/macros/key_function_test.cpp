@@ -132,6 +132,42 @@ TEST(KeyFunctionTest, ShownRecordsSelectTheirItems) {
     EXPECT_EQ(choice.item, Item::Macro);
 }
 
+// Showing a record must never rewrite it: the result says whether committing the controls
+// gives the same record back.
+TEST(KeyFunctionTest, ShowingTellsWhetherTheControlsHoldTheRecord) {
+    const KeyFunction def{0x10, 0x04, 0x00};
+    struct Case {
+        KeyFunction record;
+        bool faithful;
+    };
+    const Case cases[] = {
+        {{0x20, 0x01, 0x06}, true},  // Ctrl+C: the shortcut item
+        {{0x20, 0x03, 0x04}, true},  // Ctrl+Shift+A: a captured key with its modifiers
+        {{0x20, 0x10, 0x00}, true},  // right Ctrl alone
+        {{0x11, 0xF0, 0x7F}, true},  {{0x12, 0x0F, 0xFF}, true}, {{0x71, 0, 255}, true},
+        {{0x72, 3, 0}, true},        {{0x13, 0x02, 0x00}, true}, {{0x14, 0, 0}, true},
+        {{0x10, 0x03, 0x00}, false},  // no such button bit
+        {{0x13, 0x03, 0x00}, false},  // no such DPI action
+        {{0x30, 0x00, 0x00}, false},  // no such consumer key
+        {{0x70, 0, 7}, false},        // no such mode
+        {{0x70, 5, 0}, false},        // no such macro
+        {{0x00, 0x01, 0x02}, false},  // kind 0 that is not the default
+        {{0x55, 1, 2}, false},        // a kind the pages do not know
+    };
+    for (const Case& c : cases) {
+        FunctionChoice choice;
+        EXPECT_EQ(ShowRecord(c.record, def, KeyDevice::Mouse, 3, choice), c.faithful)
+            << int{c.record.kind} << ' ' << int{c.record.arg1} << ' ' << int{c.record.arg2};
+        if (c.faithful) {
+            EXPECT_EQ(RecordFromChoice(choice, def, KeyDevice::Mouse), c.record);
+        }
+    }
+    FunctionChoice combo;
+    ShowRecord({0x20, 0x03, 0x04}, def, KeyDevice::Mouse, 0, combo);
+    EXPECT_EQ(combo.item, Item::CapturedKey);
+    EXPECT_EQ(combo.capturedLabel, "keyboard_key_A");
+}
+
 TEST(KeyFunctionTest, EditsAreClampedPerDevice) {
     struct Case {
         KeyDevice device;
