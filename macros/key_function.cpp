@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "macros/key_tables.h"
+#include "macros/macro_model.h"
 
 namespace gmd::macros {
 
@@ -663,14 +664,31 @@ std::optional<KeyFunction> ParseFunctionText(std::string_view text, KeyFunction 
         std::string_view name = rest;
         uint8_t kind = kk::kMacroMode;
         int arg2 = 0;
-        // The playback part is looked for from the right: a macro name may hold colons.
-        for (const auto& [word, repeat] : {std::pair{":repeat:", true}, {":mode:", false}}) {
-            const size_t at = name.rfind(word);
-            if (at == std::string_view::npos) {
-                continue;
+        const auto find = [&macroNames](std::string_view wanted) -> int {
+            for (const bool exact : {true, false}) {
+                for (size_t i = 0; i < macroNames.size(); ++i) {
+                    if (exact ? macroNames[i] == wanted
+                              : SameMacroName(macroNames[i], std::string(wanted))) {
+                        return static_cast<int>(i);
+                    }
+                }
             }
-            const std::optional<int> n = Number(name.substr(at + std::string_view(word).size()),
-                                                repeat ? 1 : 0, repeat ? 255 : 3);
+            return -1;
+        };
+        // A macro name may hold colons: the whole text names a macro first, then the rightmost
+        // ":repeat:N" or ":mode:M" is the playback part.
+        if (const int whole = find(name); whole >= 0) {
+            return KeyFunction{kind, Low8(whole), 0};
+        }
+        const size_t repeatAt = name.rfind(":repeat:");
+        const size_t modeAt = name.rfind(":mode:");
+        const bool repeat = repeatAt != std::string_view::npos &&
+                            (modeAt == std::string_view::npos || repeatAt > modeAt);
+        const size_t at = repeat ? repeatAt : modeAt;
+        if (at != std::string_view::npos) {
+            const std::string_view word = repeat ? ":repeat:" : ":mode:";
+            const std::optional<int> n =
+                Number(name.substr(at + word.size()), repeat ? 1 : 0, repeat ? 255 : 3);
             if (!n) {
                 error = repeat ? "a macro's repeat count is 1-255" : "a macro's mode is 0-3";
                 return std::nullopt;
@@ -678,14 +696,9 @@ std::optional<KeyFunction> ParseFunctionText(std::string_view text, KeyFunction 
             kind = repeat ? kk::kMacroRepeat : kk::kMacroMode;
             arg2 = *n;
             name = name.substr(0, at);
-            break;
         }
-        for (const bool exact : {true, false}) {
-            for (size_t i = 0; i < macroNames.size(); ++i) {
-                if (exact ? macroNames[i] == name : SameWord(macroNames[i], name)) {
-                    return KeyFunction{kind, Low8(static_cast<int>(i)), Low8(arg2)};
-                }
-            }
+        if (const int index = find(name); index >= 0) {
+            return KeyFunction{kind, Low8(index), Low8(arg2)};
         }
         error = "no macro named '" + std::string(name) + "'";
         return std::nullopt;
@@ -764,15 +777,21 @@ std::string FunctionText(KeyFunction record, const std::vector<std::string>& mac
         case kk::kSystemKey:
             return word(SystemTable(), "system:");
         case kk::kMacroMode:
-        case kk::kMacroRepeat:
+        case kk::kMacroRepeat: {
             if (record.arg1 >= macroNames.size()) {
                 return raw();
             }
-            return "macro:" + macroNames[record.arg1] +
-                   (record.kind == kk::kMacroRepeat ? ":repeat:" : ":mode:") +
-                   std::to_string(record.arg2);
+            const std::string text = "macro:" + macroNames[record.arg1] +
+                                     (record.kind == kk::kMacroRepeat ? ":repeat:" : ":mode:") +
+                                     std::to_string(record.arg2);
+            // Names that look like other names or playback parts, modes above 3 and a repeat
+            // count of 0 cannot be written this way.
+            std::string error;
+            return ParseFunctionText(text, {}, macroNames, error) == record ? text : raw();
+        }
         case kk::kCursorSequence:
-            return record.arg1 < 4 ? "cursor:" + std::to_string(record.arg1 + 1) : raw();
+            return record.arg1 < 4 && record.arg2 == 0 ? "cursor:" + std::to_string(record.arg1 + 1)
+                                                       : raw();
         default:
             return raw();
     }

@@ -252,7 +252,7 @@ TEST(KeyFunctionTest, MacroDeletionRenumbersTheKeysOfAllImages) {
 }
 
 TEST(KeyFunctionTest, CommandLineTextCoversEveryKind) {
-    const std::vector<std::string> macros = {"Reload", "a:b"};
+    const std::vector<std::string> macros = {"Reload", "a:b", "x:repeat:2", "y:mode:1"};
     const KeyFunction def{0x10, 0x04, 0x00};
     struct Case {
         const char* text;
@@ -279,8 +279,14 @@ TEST(KeyFunctionTest, CommandLineTextCoversEveryKind) {
         {"macro:reload", {0x70, 0, 0}, "macro:Reload:mode:0"},
         {"macro:a:b:repeat:7", {0x71, 1, 7}, "macro:a:b:repeat:7"},
         {"macro:Reload:mode:3", {0x70, 0, 3}, "macro:Reload:mode:3"},
+        {"macro:x:repeat:2:mode:1", {0x70, 2, 1}, "macro:x:repeat:2:mode:1"},
+        {"macro:y:mode:1", {0x70, 3, 0}, "macro:y:mode:1:mode:0"},
+        {"macro:y:mode:1:repeat:9", {0x71, 3, 9}, "macro:y:mode:1:repeat:9"},
         {"cursor:2", {0x72, 1, 0}, "cursor:2"},
         {"raw:0x55:1:2", {0x55, 1, 2}, "raw:0x55:0x01:0x02"},
+        {"raw:0x72:1:2", {0x72, 1, 2}, "raw:0x72:0x01:0x02"},
+        {"raw:0x70:0:7", {0x70, 0, 7}, "raw:0x70:0x00:0x07"},
+        {"raw:0x71:0:0", {0x71, 0, 0}, "raw:0x71:0x00:0x00"},
     };
     for (const Case& c : cases) {
         std::string error;
