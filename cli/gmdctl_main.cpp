@@ -20,6 +20,10 @@
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "macros/cursor_sequences.h"
+#include "macros/key_function.h"
+#include "macros/macro_model.h"
+#include "macros/macro_upload.h"
 #include "mouse/mouse_blocks.h"
 #include "mouse/mouse_device.h"
 #include "mouse/mouse_light_engine.h"
@@ -66,9 +70,30 @@ void PrintUsage(std::ostream& out) {
            "  LIST is one of ms-device, ms-light, ms-key, kb-device, kb-light, kb-key, mp-light.\n"
            "  Empty lists are first created from the default profiles, as the application does.\n"
            "\n"
+           "macro commands (files of the data folder; --keyboard for the keyboard's macros):\n"
+           "  macros                    the macros: index, number of actions, name\n"
+           "  macro-show NAME           the macro's actions, one text per line\n"
+           "  macro-import FILE         add a macro holding the actions of FILE (.mac)\n"
+           "  macro-export NAME FILE    write macro NAME to FILE (--force replaces FILE)\n"
+           "  cursor-show N             cursor sequence N (1-4): step, delay in ms, horizontal\n"
+           "                            and vertical move\n"
+           "\n"
+           "key commands (on the mouse's current onboard profile):\n"
+           "  buttons                   each button: number, record (hex), function\n"
+           "  assign BUTTON FUNCTION    give button 0-6 a function, then save to the device\n"
+           "  save-to-device            send the cursor sequences, the macros and the key\n"
+           "                            records of the current onboard profile\n"
+           "  FUNCTION is one of: default, left, middle, right, forward, back,\n"
+           "  scroll:left|right|up|down:AMOUNT[:HIGH:LOW], dpi:cycle|up|down, fire:A:B,\n"
+           "  key:[MODIFIER+...]KEY (key:Ctrl+C, key:NumEnter, key:LShift), shortcut:NAME,\n"
+           "  consumer:NAME (volume-up, mute, play-pause, ...), system:power|sleep|wake-up,\n"
+           "  macro:NAME[:repeat:N|:mode:M], cursor:1-4, raw:KIND:ARG1:ARG2\n"
+           "\n"
            "options:\n"
-           "  --virtual  use the built-in virtual mouse instead of hardware\n"
-           "  --trace    print every report on standard error ('> ' written, '< ' read)\n";
+           "  --virtual   use the built-in virtual mouse instead of hardware\n"
+           "  --trace     print every report on standard error ('> ' written, '< ' read)\n"
+           "  --keyboard  macro commands: the keyboard's macros\n"
+           "  --force     macro-export: replace an existing file\n";
 }
 
 std::string Hex4(uint16_t value) {
@@ -675,11 +700,264 @@ int ImportProfile(profiles::ListId list, const std::string& file) {
     return kExitOk;
 }
 
+// ---- Macros, cursor sequences and keys ---------------------------------------------------
+
+namespace macros = gmd::macros;
+
+std::optional<int> FindMacro(const macros::MacroStore& store, const std::string& name) {
+    const std::vector<std::string> names = macros::ReadMacroNames(store);
+    for (const bool exact : {true, false}) {
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (exact ? names[i] == name : macros::SameMacroName(names[i], name)) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+    std::cerr << "gmdctl: there is no macro '" << name << "'\n";
+    return std::nullopt;
+}
+
+int ListMacros(const macros::MacroStore& store) {
+    const std::vector<std::string> names = macros::ReadMacroNames(store);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int count = macros::CheckMacroName(names[i]) == macros::NameProblem::None
+                              ? macros::ReadActionCount(store.MacroPath(names[i]))
+                              : 0;
+        std::cout << i << ' ' << count << ' ' << names[i] << '\n';
+    }
+    return kExitOk;
+}
+
+int ShowMacro(const macros::MacroStore& store, const std::string& name) {
+    const std::optional<int> index = FindMacro(store, name);
+    if (!index) {
+        return kExitFileError;
+    }
+    const std::string stored = macros::ReadMacroNames(store)[static_cast<size_t>(*index)];
+    if (macros::CheckMacroName(stored) != macros::NameProblem::None) {
+        std::cerr << "gmdctl: the listed name '" << stored << "' cannot be a file name\n";
+        return kExitFileError;
+    }
+    for (const std::string& text : macros::ReadActionTexts(store.MacroPath(stored))) {
+        std::cout << text << '\n';
+    }
+    return kExitOk;
+}
+
+int ImportMacro(const macros::MacroStore& store, const std::string& file) {
+    std::string name;
+    std::string error;
+    const macros::MacroResult result = macros::ImportMacro(store, file, name, error);
+    if (result != macros::MacroResult::Ok) {
+        std::cerr << "gmdctl: " << file << ": " << macros::MacroResultText(result)
+                  << (error.empty() ? "" : ": " + error) << '\n';
+        return kExitFileError;
+    }
+    std::cout << "imported " << file << " as macro " << name << '\n';
+    return kExitOk;
+}
+
+int ExportMacro(const macros::MacroStore& store, const std::string& name, const std::string& file,
+                bool force) {
+    const std::optional<int> index = FindMacro(store, name);
+    if (!index) {
+        return kExitFileError;
+    }
+    const macros::MacroResult result = macros::ExportMacro(store, *index, file, force);
+    if (result != macros::MacroResult::Ok) {
+        std::cerr << "gmdctl: "
+                  << (result == macros::MacroResult::SourceMissing
+                          ? "macro " + name + " has no saved actions"
+                          : file + ": " + std::string(macros::MacroResultText(result)))
+                  << (result == macros::MacroResult::FileExists ? " (--force replaces it)" : "")
+                  << '\n';
+        return kExitFileError;
+    }
+    std::cout << "exported macro " << name << " to " << file << '\n';
+    return kExitOk;
+}
+
+// The cursor entries and files exist as the application makes them at start-up.
+void EnsureCursors(const macros::MacroStore& mouseStore) {
+    std::vector<std::string> failed;
+    if (!macros::EnsureCursorFiles(mouseStore, gmd::ApplicationFolder(), &failed)) {
+        for (const std::string& file : failed) {
+            std::cerr << "gmdctl: cannot create " << file << '\n';
+        }
+    }
+}
+
+int ShowCursor(const std::string& numberText) {
+    const std::optional<int> number = ParseNumber(numberText);
+    if (!number || *number < 1 || *number > macros::kCursorSequenceCount) {
+        return RangeRefused("the cursor sequence", 1, macros::kCursorSequenceCount);
+    }
+    const macros::MacroStore store = macros::MacroStore::For(macros::KeyDevice::Mouse);
+    EnsureCursors(store);
+    const std::filesystem::path file = macros::CursorFilePath(store, *number - 1);
+    std::cout << "step delay horizontal vertical\n";
+    for (int step = 0; step < macros::kCursorSteps; ++step) {
+        const macros::CursorStep s = macros::LoadStep(file, step);
+        std::cout << step + 1 << ' ' << s.delay << ' ' << (s.left ? "left:" : "right:") << s.x
+                  << ' ' << (s.up ? "up:" : "down:") << s.y << '\n';
+    }
+    return kExitOk;
+}
+
+// What the key commands need from the mouse: its information block, the current onboard
+// profile, that profile's bank image and the current image (the buttons' defaults).
+struct KeyState {
+    gmd::mouse::MouseBlocks blocks;
+    int profile = 0;
+};
+
+int ReadKeyState(gmd::CDeviceChannel& channel, KeyState& state) {
+    if (const int rc = ReadLiveSettings(channel, state.blocks); rc != kExitOk) {
+        return rc;
+    }
+    state.profile = state.blocks.ProfileIndex();
+    if (state.profile >= gmd::mouse::kProfileCount) {
+        gmd::CloseSession(channel);
+        std::cerr << "gmdctl: the mouse reports onboard profile " << state.profile << '\n';
+        return kExitCommandFailed;
+    }
+    int r = gmd::ReadImage(channel, state.blocks.mouseCurrentImage);
+    const char* failed = "ReadImage";
+    if (r == gmd::kResultSuccess) {
+        r = gmd::ReadBankImage(channel,
+                               state.blocks.mouseBankImage[static_cast<size_t>(state.profile)],
+                               state.profile);
+        failed = "ReadBankImage";
+    }
+    gmd::CloseSession(channel);
+    return r == gmd::kResultSuccess ? kExitOk : CommandFailed(failed, r);
+}
+
+std::string RecordHex(macros::KeyFunction record) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02x %02x %02x", record.kind, record.arg1, record.arg2);
+    return text;
+}
+
+void PrintButtons(const KeyState& state, const std::vector<std::string>& macroNames) {
+    const gmd::mouse::Image& image =
+        state.blocks.mouseBankImage[static_cast<size_t>(state.profile)];
+    std::cout << "profile " << state.profile << '\n';
+    for (int n = 0; n < macros::kMouseButtonCount; ++n) {
+        const macros::KeyFunction record = macros::ReadKeyRecord(image, static_cast<size_t>(n));
+        std::cout << n << ' ' << RecordHex(record) << ' '
+                  << macros::FunctionText(record, macroNames) << '\n';
+    }
+}
+
+int Buttons(gmd::CDeviceChannel& channel) {
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    KeyState state;
+    if (const int rc = ReadKeyState(channel, state); rc != kExitOk) {
+        return rc;
+    }
+    PrintButtons(state, macros::ReadMacroNames(macros::MacroStore::For(macros::KeyDevice::Mouse)));
+    return kExitOk;
+}
+
+// The save-to-device run of the key page: cursor sequences, macros, then the key records.
+int Upload(gmd::CDeviceChannel& channel, const KeyState& state) {
+    const macros::MacroStore store = macros::MacroStore::For(macros::KeyDevice::Mouse);
+    EnsureCursors(store);
+    macros::UploadRequest request;
+    request.macros = store;
+    request.cursors = store;
+    request.keyBlock =
+        macros::MouseKeyBlock(state.blocks.mouseBankImage[static_cast<size_t>(state.profile)]);
+    request.bank = state.profile;
+    request.capacityUnits = state.blocks.mouseInfo[gmd::info_byte::kMacroMemory];
+    const macros::UploadReport report = macros::SaveToDevice(channel, request);
+    if (report.cursorSkipped) {
+        std::cerr << "gmdctl: the cursor sequences are larger than " << macros::kCursorBlobLimit
+                  << " bytes and were not sent\n";
+    }
+    switch (report.outcome) {
+        case macros::UploadOutcome::Ok:
+            return kExitOk;
+        case macros::UploadOutcome::MacrosTooBig:
+            std::cerr << "gmdctl: the macros do not fit the mouse's memory; remove at least "
+                      << report.actionsToRemove << " actions. Nothing was sent.\n";
+            return kExitCommandFailed;
+        case macros::UploadOutcome::DeviceFailed:
+            break;
+    }
+    const std::string what = "sending the " +
+                             std::string(macros::UploadStepText(report.failedStep)) + " (command " +
+                             std::to_string(static_cast<int>(report.failedCommand)) + ")";
+    return CommandFailed(what.c_str(), report.deviceResult);
+}
+
+int Assign(gmd::CDeviceChannel& channel, const std::string& buttonText,
+           const std::string& functionText) {
+    const std::optional<int> button = ParseNumber(buttonText);
+    if (!button || *button < 0 || *button >= macros::kMouseButtonCount) {
+        return RangeRefused("the button", 0, macros::kMouseButtonCount - 1);
+    }
+    const std::vector<std::string> macroNames =
+        macros::ReadMacroNames(macros::MacroStore::For(macros::KeyDevice::Mouse));
+    // Syntax first, so a typo needs no mouse.
+    std::string error;
+    if (!macros::ParseFunctionText(functionText, {}, macroNames, error)) {
+        std::cerr << "gmdctl: " << error << '\n';
+        return kExitUsage;
+    }
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    KeyState state;
+    if (const int rc = ReadKeyState(channel, state); rc != kExitOk) {
+        return rc;
+    }
+    const size_t n = static_cast<size_t>(*button);
+    gmd::mouse::Image& image = state.blocks.mouseBankImage[static_cast<size_t>(state.profile)];
+    const macros::KeyFunction defaultRecord =
+        macros::ReadKeyRecord(state.blocks.mouseCurrentImage, n);
+    const macros::KeyFunction record =
+        *macros::ParseFunctionText(functionText, defaultRecord, macroNames, error);
+    if (macros::IsOnlyLeftButton(image, n) && record != macros::ReadKeyRecord(image, n)) {
+        std::cerr << "gmdctl: button " << n
+                  << " is the only left button; give another button the left click first\n";
+        return kExitUsage;
+    }
+    macros::WriteKeyRecord(image, n, record);
+    if (const int rc = Upload(channel, state); rc != kExitOk) {
+        return rc;
+    }
+    std::cout << n << ' ' << RecordHex(record) << ' ' << macros::FunctionText(record, macroNames)
+              << '\n';
+    return kExitOk;
+}
+
+int SaveToDevice(gmd::CDeviceChannel& channel) {
+    if (const int rc = Connect(channel); rc != kExitOk) {
+        return rc;
+    }
+    KeyState state;
+    if (const int rc = ReadKeyState(channel, state); rc != kExitOk) {
+        return rc;
+    }
+    if (const int rc = Upload(channel, state); rc != kExitOk) {
+        return rc;
+    }
+    std::cout << "saved cursor sequences, macros and key records of profile " << state.profile
+              << " to the mouse\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool useVirtual = false;
     bool trace = false;
+    bool keyboard = false;
+    bool force = false;
     std::vector<std::string> words;  // the command and its arguments
     std::vector<LightOption> lightOptions;
     for (int i = 1; i < argc; ++i) {
@@ -694,6 +972,10 @@ int main(int argc, char** argv) {
             useVirtual = true;
         } else if (arg == "--trace") {
             trace = true;
+        } else if (arg == "--keyboard") {
+            keyboard = true;
+        } else if (arg == "--force") {
+            force = true;
         } else if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
             return kExitOk;
@@ -722,7 +1004,15 @@ int main(int argc, char** argv) {
                                           {"profile-export", 3},
                                           {"profile-import", 2},
                                           {"light", 0},
-                                          {"light-frames", 2}};
+                                          {"light-frames", 2},
+                                          {"macros", 0},
+                                          {"macro-show", 1},
+                                          {"macro-import", 1},
+                                          {"macro-export", 2},
+                                          {"cursor-show", 1},
+                                          {"buttons", 0},
+                                          {"assign", 2},
+                                          {"save-to-device", 0}};
     const std::string command = words.empty() ? std::string() : words.front();
     const CommandShape* shape = nullptr;
     for (const CommandShape& candidate : kCommands) {
@@ -775,6 +1065,25 @@ int main(int argc, char** argv) {
         return ImportProfile(*list, words[2]);
     }
 
+    // The macro and cursor commands work on files only.
+    const macros::MacroStore macroStore =
+        macros::MacroStore::For(keyboard ? macros::KeyDevice::Keyboard : macros::KeyDevice::Mouse);
+    if (command == "macros") {
+        return ListMacros(macroStore);
+    }
+    if (command == "macro-show") {
+        return ShowMacro(macroStore, words[1]);
+    }
+    if (command == "macro-import") {
+        return ImportMacro(macroStore, words[1]);
+    }
+    if (command == "macro-export") {
+        return ExportMacro(macroStore, words[1], words[2], force);
+    }
+    if (command == "cursor-show") {
+        return ShowCursor(words[1]);
+    }
+
     Session session;
     if (useVirtual) {
         session.bus = std::make_unique<gmd::VirtualHidBus>();
@@ -811,6 +1120,15 @@ int main(int argc, char** argv) {
     }
     if (command == "light") {
         return Light(channel);
+    }
+    if (command == "buttons") {
+        return Buttons(channel);
+    }
+    if (command == "assign") {
+        return Assign(channel, words[1], words[2]);
+    }
+    if (command == "save-to-device") {
+        return SaveToDevice(channel);
     }
     return Reset(channel);
 }

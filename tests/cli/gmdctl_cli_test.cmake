@@ -240,3 +240,62 @@ if(NOT EXISTS "/usr/local/share/gaming-mouse-driver/msdevicedefault.config")
     set(GMDCTL "${saved}")
 endif()
 file(REMOVE_RECURSE "${work}")
+
+# ---- macro, cursor and key commands, on a private home folder ----
+set(work "${CMAKE_CURRENT_BINARY_DIR}/gmdctl-macros")
+file(REMOVE_RECURSE "${work}")
+file(MAKE_DIRECTORY "${work}/home")
+set(ENV{HOME} "${work}/home")
+set(ENV{XDG_CONFIG_HOME} "${work}/home/.config")
+set(ms "${work}/home/Documents/Gaming Mouse Driver/ms")
+
+run_gmdctl(ARGS macros EXIT 0)
+expect_match("${out}" "^$" "no macros yet")
+file(WRITE "${work}/a.mac"
+     "[MACROACTIONCOUNT]\r\ncount=2\r\n[MACROACTION]\r\n0=50,0,138,4,1,keyboard_key_A\r\n"
+     "1=0,0,10,4,0,keyboard_key_A\r\n")
+run_gmdctl(ARGS macro-import "${work}/a.mac" EXIT 0)
+expect_match("${out}" "as macro name_1\n$" "macro-import")
+run_gmdctl(ARGS macros EXIT 0)
+expect_match("${out}" "^0 2 name_1\n$" "macros")
+run_gmdctl(ARGS macro-show NAME_1 EXIT 0)
+expect_match("${out}" "^50,0,138,4,1,keyboard_key_A\n0,0,10,4,0,keyboard_key_A\n$" "macro-show")
+run_gmdctl(ARGS --keyboard macros EXIT 0)
+expect_match("${out}" "^$" "the keyboard's macros are separate")
+
+# a bad file adds nothing
+file(WRITE "${work}/bad.mac" "[MACROACTIONCOUNT]\ncount=2\n[MACROACTION]\n0=1,2,3\n")
+run_gmdctl(ARGS macro-import "${work}/bad.mac" EXIT 1)
+expect_match("${err}" "bad.mac: not a valid macro file: action 0 '1,2,3' is not an action" "bad import")
+run_gmdctl(ARGS macros EXIT 0)
+expect_match("${out}" "^0 2 name_1\n$" "nothing added")
+
+run_gmdctl(ARGS macro-export name_1 "${work}/out.mac" EXIT 0)
+run_gmdctl(ARGS macro-export name_1 "${work}/out.mac" EXIT 1)
+expect_match("${err}" "the file exists \\(--force replaces it\\)" "export refuses to replace")
+run_gmdctl(ARGS --force macro-export name_1 "${work}/out.mac" EXIT 0)
+
+# the default cursor sequences come with the application
+run_gmdctl(ARGS cursor-show 1 EXIT 0)
+expect_match("${out}" "^step delay horizontal vertical\n1 [0-9]+ (left|right):[0-9]+ (up|down):[0-9]+\n"
+             "cursor-show")
+expect_match("${out}" "\n30 [^\n]*\n$" "thirty steps")
+run_gmdctl(ARGS cursor-show 5 EXIT 64)
+
+# keys: the factory buttons, then an assignment saved to the virtual mouse
+run_gmdctl(ARGS --virtual buttons EXIT 0)
+expect_match("${out}" "^profile 0\n0 10 01 00 left\n1 10 04 00 middle\n2 10 02 00 right\n" "buttons")
+run_gmdctl(ARGS --virtual --trace assign 3 macro:name_1:repeat:3 EXIT 0)
+expect_match("${out}" "^3 71 00 03 macro:name_1:repeat:3\n$" "assign")
+# cursor blob (command 0x17), macro blob (0x15, 30 bytes), key records (9) to bank 0
+expect_match("${err}" "\n> 04 .. .. 17 38 00 00 00 aa 55 " "cursor blob sent")
+expect_match("${err}" "\n> 04 .. .. 15 1e 00 00 00 aa 55 1e 00 01 00 " "macro blob sent")
+expect_match("${err}" "\n> 04 .. .. 09 38 00 00 00 10 01 00 10 04 00 10 02 00 71 00 03 " "keys sent")
+run_gmdctl(ARGS --virtual assign 0 right EXIT 64)
+expect_match("${err}" "only left button" "left-button guard")
+run_gmdctl(ARGS --virtual assign 2 bogus EXIT 64)
+expect_match("${err}" "unknown function 'bogus'" "unknown function")
+run_gmdctl(ARGS --virtual assign 7 left EXIT 64)
+run_gmdctl(ARGS --virtual save-to-device EXIT 0)
+expect_match("${out}" "key records of profile 0 to the mouse" "save-to-device")
+file(REMOVE_RECURSE "${work}")
