@@ -74,7 +74,6 @@ TEST_F(MainWndTest, StartUpInitialisesWindowThenFirstShow) {
         EXPECT_EQ(palette->GetSelectColor(), 0xFF0199CBu) << name;
     }
     EXPECT_TRUE(wnd->m_trayIcon.IsCreated());
-    EXPECT_EQ(wnd->GetPaintManager().GetDPIObj()->GetAwareness(), 1);
 
     // First show: page start-up in device order, then the channel identities.
     const std::vector<std::string> firstCalls = calls_->All();
