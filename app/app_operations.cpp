@@ -8,12 +8,18 @@
 namespace gmd::app {
 
 AppOperations::AppOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer)
-    : wnd_(wnd), mouse_(wnd, std::move(pointer)), profiles_(wnd, mouse_) {
+    : wnd_(wnd), mouse_(wnd, std::move(pointer)), profiles_(wnd), keyboardPad_(wnd) {
     profiles_.SetApplicationFolder(ApplicationFolder());
+    for (auto& [list, binding] : mouse_.ProfileBindings()) {
+        profiles_.Bind(list, std::move(binding));
+    }
+    for (auto& [list, binding] : keyboardPad_.ProfileBindings()) {
+        profiles_.Bind(list, std::move(binding));
+    }
 }
 
-void AppOperations::PageStartup(Device device) {
-    if (device == Device::Mouse) {
+void AppOperations::PageStartup(DeviceKind device) {
+    if (device == DeviceKind::Mouse) {
         mouse_.Startup();
     }
     if (!profiles_.FillProfileLists(device)) {
@@ -98,63 +104,63 @@ void AppOperations::MouseDirectionButton(bool left) {
     mouse_.SetLightDirection(left);
 }
 
-void AppOperations::SetSevenColourCycle(Device device, bool on) {
-    if (device != Device::Mouse) {
+void AppOperations::SetSevenColourCycle(DeviceKind device, bool on) {
+    if (device != DeviceKind::Mouse) {
         SubsystemOperations::SetSevenColourCycle(device, on);
         return;
     }
     mouse_.SetColourCycle(on);
 }
 
-void AppOperations::SetLightDirection(Device device, bool left) {
-    if (device != Device::Mouse) {
+void AppOperations::SetLightDirection(DeviceKind device, bool left) {
+    if (device != DeviceKind::Mouse) {
         SubsystemOperations::SetLightDirection(device, left);
         return;
     }
     mouse_.SetLightDirection(left);
 }
 
-void AppOperations::SetLightBrightness(Device device, int value) {
-    if (device != Device::Mouse) {
+void AppOperations::SetLightBrightness(DeviceKind device, int value) {
+    if (device != DeviceKind::Mouse) {
         SubsystemOperations::SetLightBrightness(device, value);
         return;
     }
     mouse_.SetBrightness(value);
 }
 
-void AppOperations::SetLightSpeed(Device device, int value) {
-    if (device != Device::Mouse) {
+void AppOperations::SetLightSpeed(DeviceKind device, int value) {
+    if (device != DeviceKind::Mouse) {
         SubsystemOperations::SetLightSpeed(device, value);
         return;
     }
     mouse_.SetLightSpeed(value);
 }
 
-void AppOperations::RunProfileOp(ProfileList list, ProfileOp op) {
+void AppOperations::RunProfileOp(ListId list, ProfileOp op) {
     profiles_.RunOperation(list, op);
 }
 
-void AppOperations::RenameProfile(ProfileList list) {
+void AppOperations::RenameProfile(ListId list) {
     profiles_.RenameProfile(list);
 }
 
-void AppOperations::LoadProfile(ProfileList list, int item) {
+void AppOperations::LoadProfile(ListId list, int item) {
     profiles_.SelectProfile(list, item);
 }
 
-void AppOperations::LinkProfileToExecutable(ProfileList list) {
+void AppOperations::LinkProfileToExecutable(ListId list) {
     profiles_.ChooseLinkedProgram(list);
 }
 
-void AppOperations::RemoveProfileLink(ProfileList list) {
+void AppOperations::RemoveProfileLink(ListId list) {
     profiles_.CancelLink(list);
 }
 
-void AppOperations::SetProfileLinkEnabled(ProfileList list, bool on) {
+void AppOperations::SetProfileLinkEnabled(ListId list, bool on) {
     profiles_.LinkCheckChanged(list, on);
 }
 
-void AppOperations::StoreCurrentProfile(ProfileList list) {
+void AppOperations::StoreCurrentProfile(ListId list) {
     profiles_.StoreCurrentProfile(list);
 }
 

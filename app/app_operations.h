@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/operations.h"
+#include "keyboard_pad/keyboard_pad_profiles.h"
 #include "mouse/mouse_page.h"
 #include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
@@ -20,7 +21,7 @@ class AppOperations : public SubsystemOperations {
     MousePage& Mouse() { return mouse_; }
     ProfilePage& Profiles() { return profiles_; }
 
-    void PageStartup(Device device) override;
+    void PageStartup(DeviceKind device) override;
     void MouseReadOut() override;
     void MouseRefreshOnRequest() override;
     void RefreshMouseControls() override;
@@ -39,24 +40,25 @@ class AppOperations : public SubsystemOperations {
     void RestoreMouseDefaults() override;
     void MouseDirectionButton(bool left) override;
 
-    void SetSevenColourCycle(Device device, bool on) override;
-    void SetLightDirection(Device device, bool left) override;
-    void SetLightBrightness(Device device, int value) override;
-    void SetLightSpeed(Device device, int value) override;
+    void SetSevenColourCycle(DeviceKind device, bool on) override;
+    void SetLightDirection(DeviceKind device, bool left) override;
+    void SetLightBrightness(DeviceKind device, int value) override;
+    void SetLightSpeed(DeviceKind device, int value) override;
 
-    void RunProfileOp(ProfileList list, ProfileOp op) override;
-    void RenameProfile(ProfileList list) override;
-    void LoadProfile(ProfileList list, int item) override;
-    void LinkProfileToExecutable(ProfileList list) override;
-    void RemoveProfileLink(ProfileList list) override;
-    void SetProfileLinkEnabled(ProfileList list, bool on) override;
-    void StoreCurrentProfile(ProfileList list) override;
+    void RunProfileOp(ListId list, ProfileOp op) override;
+    void RenameProfile(ListId list) override;
+    void LoadProfile(ListId list, int item) override;
+    void LinkProfileToExecutable(ListId list) override;
+    void RemoveProfileLink(ListId list) override;
+    void SetProfileLinkEnabled(ListId list, bool on) override;
+    void StoreCurrentProfile(ListId list) override;
     void ApplyDeviceProfileWatch(int position, bool linked) override;
 
   private:
     CMainWnd& wnd_;
     MousePage mouse_;
     ProfilePage profiles_;
+    keyboard_pad::KeyboardPadProfiles keyboardPad_;
 };
 
 // The mouse device-profile watcher (thread 11) on a foreground-program service.

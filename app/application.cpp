@@ -119,7 +119,6 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     }
     instance->SetWakeUpHandler([] { ui::PostMessage(g_mainHwnd, g_instanceMessage, 0, 0); });
 
-    ui::CPaintManagerUI::SetResourceType(1);
     ui::CPaintManagerUI::SetResourcePath(ui::CPaintManagerUI::FindSkinFolder());
     auto* resources = ui::CResourceManager::GetInstance();
     if (!resources->LoadResource("res.xml")) {
@@ -137,7 +136,7 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     std::shared_ptr<HidBackend> backend;
     if (useVirtualMouse) {
         bus = std::make_unique<VirtualHidBus>();
-        virtualMouse = std::make_unique<emu::EmulatedDevice>(emu::DeviceKind::Mouse, *bus);
+        virtualMouse = std::make_unique<emu::EmulatedDevice>(DeviceKind::Mouse, *bus);
         virtualMouse->Plug();
         backend = bus->MakeBackend();
     } else {

@@ -7,16 +7,11 @@
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "platform/debug_output.h"
+#include "platform/text.h"
 
 namespace gmd::app {
 
-namespace {
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    return ui::Lower(a) == ui::Lower(b);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam,
                                           bool& handled) {
@@ -70,25 +65,25 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         }
         case WM_HOOK_KEY_SINGLEKEY:
             DebugTrace("WM_HOOK_KEY_SINGLEKEY");
-            Operations().CaptureKey(Device::Keyboard, wParam, static_cast<uintptr_t>(lParam));
+            Operations().CaptureKey(DeviceKind::Keyboard, wParam, static_cast<uintptr_t>(lParam));
             break;
         case WM_HOOK_MOU_SINGLEKEY:
             DebugTrace("WM_HOOK_MOU_SINGLEKEY");
-            Operations().CaptureKey(Device::Mouse, wParam, static_cast<uintptr_t>(lParam));
+            Operations().CaptureKey(DeviceKind::Mouse, wParam, static_cast<uintptr_t>(lParam));
             break;
         case WM_HOOK_KEY_MACRO:
             DebugTrace("WM_HOOK_KEY_MACRO");
-            Operations().RecordMacroKeyboardEvent(Device::Keyboard, wParam, lParam);
+            Operations().RecordMacroKeyboardEvent(DeviceKind::Keyboard, wParam, lParam);
             break;
         case WM_HOOK_KEY_MACRO_MOUSE:
-            Operations().RecordMacroMouseEvent(Device::Keyboard, wParam, lParam);
+            Operations().RecordMacroMouseEvent(DeviceKind::Keyboard, wParam, lParam);
             break;
         case WM_HOOK_MOU_MACRO:
             DebugTrace("WM_HOOK_MOU_MACRO");
-            Operations().RecordMacroKeyboardEvent(Device::Mouse, wParam, lParam);
+            Operations().RecordMacroKeyboardEvent(DeviceKind::Mouse, wParam, lParam);
             break;
         case WM_HOOK_MOU_MACRO_MOUSE:
-            Operations().RecordMacroMouseEvent(Device::Mouse, wParam, lParam);
+            Operations().RecordMacroMouseEvent(DeviceKind::Mouse, wParam, lParam);
             break;
         case WM_MOUSE_RELOAD:
             Operations().MouseReadOut();
@@ -201,11 +196,11 @@ void CMainWnd::OnMenuCommand(ui::MenuCmd* command) {
     const std::string name = owned->szName;
     const std::string text = owned->szText;
 
-    if (EqualsNoCase(name, "lan_en")) {
+    if (EqualsIgnoreCase(name, "lan_en")) {
         SwitchLanguage(0);
-    } else if (EqualsNoCase(name, "lan_cn")) {
+    } else if (EqualsIgnoreCase(name, "lan_cn")) {
         SwitchLanguage(1);
-    } else if (EqualsNoCase(name, "About_setting")) {
+    } else if (EqualsIgnoreCase(name, "About_setting")) {
         OpenAboutWindow();
     } else if (name == "qianting" || name == "Menu_Import" || name == "Menu_Export") {
         // Menu entries without an action.

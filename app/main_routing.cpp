@@ -3,7 +3,6 @@
 
 #include <QTimer>
 #include <array>
-#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +13,8 @@
 #include "app/main_wnd.h"
 #include "mouse/preset_colours.h"
 #include "platform/debug_output.h"
+#include "platform/ini_file.h"
+#include "platform/text.h"
 #include "ui/controls.h"
 
 namespace gmd::app {
@@ -21,27 +22,6 @@ namespace gmd::app {
 namespace {
 
 using ui::CControlUI;
-
-char LowerChar(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Control names are compared without regard to case.
-bool Same(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerChar(a[i]) != LowerChar(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Same(text.substr(0, prefix.size()), prefix);
-}
 
 // An indexed name: "ms_Deng_color_btn_7" is the prefix "ms_Deng_color_btn_" and the index 7.
 struct IndexedName {
@@ -73,45 +53,14 @@ IndexedName SplitIndexedName(const std::string& name) {
     return split;
 }
 
-// An edit's text as an integer: optional blanks and sign, then digits; anything else counts as
-// 0, and values beyond the int range saturate.
-int ReadInteger(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
+DeviceKind DeviceOfName(std::string_view name) {
+    if (StartsWithIgnoreCase(name, "kb_")) {
+        return DeviceKind::Keyboard;
     }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
+    if (StartsWithIgnoreCase(name, "mp_")) {
+        return DeviceKind::Mousepad;
     }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    if (value < INT_MIN) {
-        return INT_MIN;
-    }
-    return static_cast<int>(value);
-}
-
-Device DeviceOfName(std::string_view name) {
-    if (StartsWith(name, "kb_")) {
-        return Device::Keyboard;
-    }
-    if (StartsWith(name, "mp_")) {
-        return Device::Mousepad;
-    }
-    return Device::Mouse;
+    return DeviceKind::Mouse;
 }
 
 CControlUI* Find(CMainWnd& wnd, const std::string& name) {
@@ -179,30 +128,30 @@ struct NamedClick {
 // The profile kinds that carry buttons, by the name part between the device prefix and "_btn".
 struct ProfileButtons {
     const char* stem;  // "kb_pro_deng" ...
-    ProfileList list;
+    ListId list;
 };
 constexpr std::array<ProfileButtons, 7> kProfileButtons = {{
-    {"kb_pro_deng", ProfileList::KeyboardLight},
-    {"kb_pro_device", ProfileList::KeyboardDevice},
-    {"kb_pro_key", ProfileList::KeyboardKey},
-    {"mp_pro_deng", ProfileList::MousepadLight},
-    {"ms_pro_deng", ProfileList::MouseLight},
-    {"ms_pro_device", ProfileList::MouseDevice},
-    {"ms_pro_key", ProfileList::MouseKey},
+    {"kb_pro_deng", ListId::KeyboardLight},
+    {"kb_pro_device", ListId::KeyboardDevice},
+    {"kb_pro_key", ListId::KeyboardKey},
+    {"mp_pro_deng", ListId::MousepadLight},
+    {"ms_pro_deng", ListId::MouseLight},
+    {"ms_pro_device", ListId::MouseDevice},
+    {"ms_pro_key", ListId::MouseKey},
 }};
 
 // The profile lists by the "kb_deng" style stem of the link, link-check and rename controls.
 constexpr std::array<ProfileButtons, 7> kProfileStems = {{
-    {"kb_deng", ProfileList::KeyboardLight},
-    {"kb_key", ProfileList::KeyboardKey},
-    {"kb_device", ProfileList::KeyboardDevice},
-    {"ms_device", ProfileList::MouseDevice},
-    {"ms_deng", ProfileList::MouseLight},
-    {"ms_key", ProfileList::MouseKey},
-    {"mp_deng", ProfileList::MousepadLight},
+    {"kb_deng", ListId::KeyboardLight},
+    {"kb_key", ListId::KeyboardKey},
+    {"kb_device", ListId::KeyboardDevice},
+    {"ms_device", ListId::MouseDevice},
+    {"ms_deng", ListId::MouseLight},
+    {"ms_key", ListId::MouseKey},
+    {"mp_deng", ListId::MousepadLight},
 }};
 
-void AddMacroButtons(std::vector<NamedClick>& table, const std::string& p, Device page) {
+void AddMacroButtons(std::vector<NamedClick>& table, const std::string& p, DeviceKind page) {
     const std::pair<const char*, MacroStepMove> moves[] = {
         {"down", MacroStepMove::Down},     {"up", MacroStepMove::Up},
         {"uptop", MacroStepMove::ToTop},   {"downbottom", MacroStepMove::ToBottom},
@@ -238,7 +187,7 @@ std::vector<NamedClick> BuildClickTable() {
         [](CMainWnd& w, CControlUI&) { w.Operations().SelectCursorStepRelative(1); });
     add("menubtn", [](CMainWnd& w, CControlUI&) { w.OpenMainMenu(); });
     add("dpi_btn", [](CMainWnd& w, CControlUI& sender) {
-        w.GetPaintManager().SetDPI(ReadInteger(sender.GetUserData()));
+        w.GetPaintManager().SetDPI(ParseLeadingInt(sender.GetUserData()));
     });
     add("ms_key_butt_keysave",
         [](CMainWnd& w, CControlUI&) { w.Operations().SaveMouseKeyAssignment(); });
@@ -248,7 +197,7 @@ std::vector<NamedClick> BuildClickTable() {
     for (const auto& [name, level] : heights) {
         add(name, [heights, self = std::string(name), lv = level](CMainWnd& w, CControlUI&) {
             for (const auto& other : heights) {
-                if (!Same(other.first, self)) {
+                if (!EqualsIgnoreCase(other.first, self)) {
                     if (ui::COptionUI* option = FindOption(w, other.first)) {
                         option->Selected(false, false);
                     }
@@ -257,37 +206,35 @@ std::vector<NamedClick> BuildClickTable() {
             w.Operations().SetLiftHeight(lv);
         });
     }
-    add("ms_device_cancle_link_btn", [](CMainWnd& w, CControlUI&) {
-        w.Operations().RemoveProfileLink(ProfileList::MouseDevice);
-    });
-    add("kb_deng_cancle_link_btn", [](CMainWnd& w, CControlUI&) {
-        w.Operations().RemoveProfileLink(ProfileList::KeyboardLight);
-    });
-    add("kb_device_cancle_link_btn", [](CMainWnd& w, CControlUI&) {
-        w.Operations().RemoveProfileLink(ProfileList::KeyboardDevice);
-    });
+    add("ms_device_cancle_link_btn",
+        [](CMainWnd& w, CControlUI&) { w.Operations().RemoveProfileLink(ListId::MouseDevice); });
+    add("kb_deng_cancle_link_btn",
+        [](CMainWnd& w, CControlUI&) { w.Operations().RemoveProfileLink(ListId::KeyboardLight); });
+    add("kb_device_cancle_link_btn",
+        [](CMainWnd& w, CControlUI&) { w.Operations().RemoveProfileLink(ListId::KeyboardDevice); });
     add("ms_macro_btn_redio",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ToggleMacroRecording(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().ToggleMacroRecording(DeviceKind::Mouse); });
     add("ms_key_butt_prosave",
-        [](CMainWnd& w, CControlUI&) { w.Operations().UploadKeysAndMacros(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().UploadKeysAndMacros(DeviceKind::Mouse); });
     add("kb_key_butt_prosave",
-        [](CMainWnd& w, CControlUI&) { w.Operations().UploadKeysAndMacros(Device::Keyboard); });
-    AddMacroButtons(t, "ms_", Device::Mouse);
+        [](CMainWnd& w, CControlUI&) { w.Operations().UploadKeysAndMacros(DeviceKind::Keyboard); });
+    AddMacroButtons(t, "ms_", DeviceKind::Mouse);
     add("ms_macro_btn_import",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ImportMacro(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().ImportMacro(DeviceKind::Mouse); });
     add("ms_macro_btn_export",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ExportMacro(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().ExportMacro(DeviceKind::Mouse); });
     add("kb_macro_btn_export",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ExportMacro(Device::Keyboard); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().ExportMacro(DeviceKind::Keyboard); });
     add("kb_macro_btn_import",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ImportMacro(Device::Keyboard); });
-    add("kb_macro_btn_redio",
-        [](CMainWnd& w, CControlUI&) { w.Operations().ToggleMacroRecording(Device::Keyboard); });
-    AddMacroButtons(t, "kb_", Device::Keyboard);
+        [](CMainWnd& w, CControlUI&) { w.Operations().ImportMacro(DeviceKind::Keyboard); });
+    add("kb_macro_btn_redio", [](CMainWnd& w, CControlUI&) {
+        w.Operations().ToggleMacroRecording(DeviceKind::Keyboard);
+    });
+    AddMacroButtons(t, "kb_", DeviceKind::Keyboard);
     add("ms_key_butt_keydefalut",
-        [](CMainWnd& w, CControlUI&) { w.Operations().RestoreDefaultKeys(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().RestoreDefaultKeys(DeviceKind::Mouse); });
     add("kb_key_butt_keydefalut",
-        [](CMainWnd& w, CControlUI&) { w.Operations().RestoreDefaultKeys(Device::Keyboard); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().RestoreDefaultKeys(DeviceKind::Keyboard); });
     add("ms_gunlun_speed_up_btn",
         [](CMainWnd& w, CControlUI&) { w.Operations().ChangeWheelLines(1); });
     add("ms_gunlun_speed_down_btn",
@@ -304,13 +251,14 @@ std::vector<NamedClick> BuildClickTable() {
     add("ms_Deng_FXR_btn",
         [](CMainWnd& w, CControlUI&) { w.Operations().MouseDirectionButton(false); });
     add("ms_macro_btn_savemacroname",
-        [](CMainWnd& w, CControlUI&) { w.Operations().SaveMacroName(Device::Mouse); });
+        [](CMainWnd& w, CControlUI&) { w.Operations().SaveMacroName(DeviceKind::Mouse); });
     add("kb_macro_btn_savemacroname",
-        [](CMainWnd& w, CControlUI&) { w.Operations().SaveMacroName(Device::Keyboard); });
-    for (const Device source : {Device::Keyboard, Device::Mouse, Device::Mousepad}) {
-        const char* name = source == Device::Keyboard ? "kb_deng_same_mode"
-                           : source == Device::Mouse  ? "ms_deng_same_mode"
-                                                      : "mp_deng_same_mode";
+        [](CMainWnd& w, CControlUI&) { w.Operations().SaveMacroName(DeviceKind::Keyboard); });
+    for (const DeviceKind source :
+         {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
+        const char* name = source == DeviceKind::Keyboard ? "kb_deng_same_mode"
+                           : source == DeviceKind::Mouse  ? "ms_deng_same_mode"
+                                                          : "mp_deng_same_mode";
         add(name, [source](CMainWnd& w, CControlUI&) { w.Operations().SyncLighting(source); });
     }
     for (const char* p : {"kb_", "mp_", "ms_"}) {
@@ -372,8 +320,8 @@ std::vector<NamedClick> BuildClickTable() {
         {"moveupkey_btn", MacroMouseInsert::MoveUp},
         {"movedownkey_btn", MacroMouseInsert::MoveDown},
     };
-    for (const auto& [page, prefix] : {std::pair{Device::Mouse, "ms_macro_inset_"},
-                                       std::pair{Device::Keyboard, "kb_macro_inset_"}}) {
+    for (const auto& [page, prefix] : {std::pair{DeviceKind::Mouse, "ms_macro_inset_"},
+                                       std::pair{DeviceKind::Keyboard, "kb_macro_inset_"}}) {
         for (const auto& [suffix, action] : inserts) {
             add(std::string(prefix) + suffix, [pg = page, a = action](CMainWnd& w, CControlUI&) {
                 w.Operations().InsertMacroMouseAction(pg, a);
@@ -386,7 +334,7 @@ std::vector<NamedClick> BuildClickTable() {
 const NamedClick* FindNamedClick(const std::string& name) {
     static const std::vector<NamedClick> table = BuildClickTable();
     for (const NamedClick& entry : table) {
-        if (Same(entry.name, name)) {
+        if (EqualsIgnoreCase(entry.name, name)) {
             return &entry;
         }
     }
@@ -401,7 +349,7 @@ struct NamedItem {
     ItemAction run;
 };
 
-void AddKeyFunctionCombos(std::vector<NamedItem>& t, const std::string& p, Device device) {
+void AddKeyFunctionCombos(std::vector<NamedItem>& t, const std::string& p, DeviceKind device) {
     t.push_back({p + "key_fct_combo", [device](CMainWnd& w, CControlUI&, int item) {
                      w.Operations().ChooseKeyFunctionClass(device, item);
                  }});
@@ -422,14 +370,14 @@ std::vector<NamedItem> BuildItemTable() {
     for (int list = 0; list < 3; ++list) {
         t.push_back({"ms_deng_combo_modeSelect" + std::to_string(list),
                      [list](CMainWnd& w, CControlUI&, int item) {
-                         w.Operations().ChooseLightMode(Device::Mouse, list, item);
+                         w.Operations().ChooseLightMode(DeviceKind::Mouse, list, item);
                      }});
     }
     t.push_back({"mp_deng_combo_modeSelect", [](CMainWnd& w, CControlUI&, int item) {
-                     w.Operations().ChooseLightMode(Device::Mousepad, 0, item);
+                     w.Operations().ChooseLightMode(DeviceKind::Mousepad, 0, item);
                  }});
     t.push_back({"kb_deng_combo_modeSelect", [](CMainWnd& w, CControlUI&, int item) {
-                     w.Operations().ChooseLightMode(Device::Keyboard, 0, item);
+                     w.Operations().ChooseLightMode(DeviceKind::Keyboard, 0, item);
                  }});
     t.push_back({"kb_deng_combo_curtom_count", [](CMainWnd& w, CControlUI&, int item) {
                      w.Operations().ChooseKeyboardCustomSlotCount(item);
@@ -437,9 +385,9 @@ std::vector<NamedItem> BuildItemTable() {
     t.push_back({"ms_report_fct_combo",
                  [](CMainWnd& w, CControlUI&, int item) { w.Operations().SetReportRate(item); }});
     for (const auto& [p, page] :
-         {std::pair{"ms_", Device::Mouse}, std::pair{"kb_", Device::Keyboard}}) {
+         {std::pair{"ms_", DeviceKind::Mouse}, std::pair{"kb_", DeviceKind::Keyboard}}) {
         const std::string prefix(p);
-        const Device pg = page;
+        const DeviceKind pg = page;
         t.push_back({prefix + "MacroName_list", [pg](CMainWnd& w, CControlUI&, int item) {
                          w.Operations().OpenMacro(pg, item);
                      }});
@@ -452,11 +400,11 @@ std::vector<NamedItem> BuildItemTable() {
                          }});
         }
     }
-    AddKeyFunctionCombos(t, "ms_", Device::Mouse);
+    AddKeyFunctionCombos(t, "ms_", DeviceKind::Mouse);
     t.push_back({"mp_deng_combo_profile", [](CMainWnd& w, CControlUI&, int item) {
                      w.Operations().SwitchMousepadOnboardProfile(item);
                  }});
-    AddKeyFunctionCombos(t, "kb_", Device::Keyboard);
+    AddKeyFunctionCombos(t, "kb_", DeviceKind::Keyboard);
     for (const ProfileButtons& b : kProfileStems) {
         t.push_back({std::string(b.stem) + "_profile_combo",
                      [list = b.list](CMainWnd& w, CControlUI&, int item) {
@@ -478,16 +426,16 @@ struct EditRoute {
 std::vector<EditRoute> BuildEditTable() {
     std::vector<EditRoute> t;
     for (const auto& [p, device] :
-         {std::pair{"ms_", Device::Mouse}, std::pair{"kb_", Device::Keyboard}}) {
+         {std::pair{"ms_", DeviceKind::Mouse}, std::pair{"kb_", DeviceKind::Keyboard}}) {
         const std::string prefix(p);
-        const Device d = device;
+        const DeviceKind d = device;
         auto keyParameter = [d](int number) {
             return [d, number](CMainWnd& w, int value) {
                 w.Operations().ApplyKeyFunctionParameter(d, number, value);
             };
         };
         for (int number : {11, 12, 25}) {
-            const int min = (number == 25 && d == Device::Mouse) ? 1 : 0;
+            const int min = (number == 25 && d == DeviceKind::Mouse) ? 1 : 0;
             t.push_back({prefix + "key_fct_edit_" + std::to_string(number), 255, min,
                          keyParameter(number)});
         }
@@ -501,8 +449,8 @@ std::vector<EditRoute> BuildEditTable() {
         }
     }
     for (const auto& [p, device] :
-         {std::pair{"ms_", Device::Mouse}, std::pair{"mp_", Device::Mousepad},
-          std::pair{"kb_", Device::Keyboard}}) {
+         {std::pair{"ms_", DeviceKind::Mouse}, std::pair{"mp_", DeviceKind::Mousepad},
+          std::pair{"kb_", DeviceKind::Keyboard}}) {
         const char* channels[] = {"R", "G", "B"};
         for (int channel = 0; channel < 3; ++channel) {
             t.push_back({std::string(p) + "Deng_edit_" + channels[channel], 255, 0,
@@ -514,9 +462,9 @@ std::vector<EditRoute> BuildEditTable() {
     // The wheel lines take effect when the edit loses the focus.
     t.push_back({"ms_gunlun_speed_edit", 100, 1, [](CMainWnd&, int) {}});
     for (const auto& [p, device] :
-         {std::pair{"ms_", Device::Mouse}, std::pair{"kb_", Device::Keyboard}}) {
+         {std::pair{"ms_", DeviceKind::Mouse}, std::pair{"kb_", DeviceKind::Keyboard}}) {
         const std::string prefix(p);
-        const Device d = device;
+        const DeviceKind d = device;
         t.push_back({prefix + "_macro_edit_ActionDelay", 65535, 0, [d](CMainWnd& w, int value) {
                          w.Operations().ChangeMacroStepValue(d, MacroEditField::ActionDelay, value);
                      }});
@@ -563,8 +511,8 @@ bool RefusedByMacroEdit(CMainWnd& wnd, const std::string& sender) {
     };
     for (const Guard& guard : guards) {
         const CControlUI* panel = Find(wnd, guard.panel);
-        if (panel == nullptr || !panel->IsVisible() || Same(sender, guard.macroTab) ||
-            Same(sender, guard.deviceTab)) {
+        if (panel == nullptr || !panel->IsVisible() || EqualsIgnoreCase(sender, guard.macroTab) ||
+            EqualsIgnoreCase(sender, guard.deviceTab)) {
             continue;
         }
         SelectOption(wnd, guard.macroTab);
@@ -611,7 +559,7 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
     } else if (type == ui::notify::kClick) {
         // The title bar's close button only minimises: the application lives on in the tray,
         // so the base window's close handling must not see it.
-        if (Same(name, "closebtn")) {
+        if (EqualsIgnoreCase(name, "closebtn")) {
             Minimize();
             return;
         }
@@ -642,7 +590,8 @@ void CMainWnd::Notify(ui::TNotifyUI& msg) {
     } else if (type == ui::notify::kItemSelect) {
         RouteItemSelect(msg);
     } else if (type == ui::notify::kItemClick) {
-        if (sender != nullptr && (Same(name, "ms_macro_action") || Same(name, "kb_macro_action"))) {
+        if (sender != nullptr && (EqualsIgnoreCase(name, "ms_macro_action") ||
+                                  EqualsIgnoreCase(name, "kb_macro_action"))) {
             int row = -1;
             if (const auto* element = dynamic_cast<ui::CListContainerElementUI*>(sender)) {
                 row = element->GetIndex();
@@ -675,31 +624,32 @@ void CMainWnd::RouteClick(ui::TNotifyUI& msg) {
     if (split.hasPrefix) {
         const std::string& prefix = split.prefix;
         const int index = split.index;
-        if (Same(prefix, "kb_key_")) {
+        if (EqualsIgnoreCase(prefix, "kb_key_")) {
             if (IsOptionSelected(*this, "kb_key_Op_tab")) {
                 CControlUI* function = Find(*this, "kb_tab_function");
                 if (function != nullptr && !function->IsVisible()) {
                     function->SetVisible(true);
                     function->SetEnabled(true);
                 }
-                Operations().SelectKey(Device::Keyboard, index);
+                Operations().SelectKey(DeviceKind::Keyboard, index);
             } else if (IsOptionSelected(*this, "kb_deng_Op_tab")) {
                 Operations().SelectKeyboardKeyForColour(index);
             }
             return;
         }
-        if (Same(prefix, "kb_dkey_")) {
+        if (EqualsIgnoreCase(prefix, "kb_dkey_")) {
             Operations().SelectKeyboardKeyForColour(index);
             return;
         }
         for (int stage = 1; stage <= 5; ++stage) {
-            if (Same(name, "ms_DPIcolor_btn_" + std::to_string(stage))) {
+            if (EqualsIgnoreCase(name, "ms_DPIcolor_btn_" + std::to_string(stage))) {
                 ChooseDpiStageColour(stage);
                 return;
             }
         }
-        if (Same(prefix, "ms_Deng_color_btn_") || Same(prefix, "mp_Deng_color_btn_") ||
-            Same(prefix, "kb_Deng_color_btn_")) {
+        if (EqualsIgnoreCase(prefix, "ms_Deng_color_btn_") ||
+            EqualsIgnoreCase(prefix, "mp_Deng_color_btn_") ||
+            EqualsIgnoreCase(prefix, "kb_Deng_color_btn_")) {
             // A button beyond the preset table has no colour: it does nothing.
             if (index >= 0 && static_cast<size_t>(index) < kPresetColours.size()) {
                 Operations().SetLightColourPreset(DeviceOfName(prefix), index);
@@ -708,11 +658,11 @@ void CMainWnd::RouteClick(ui::TNotifyUI& msg) {
             }
             return;
         }
-        if (Same(prefix, "ms_profile_")) {
+        if (EqualsIgnoreCase(prefix, "ms_profile_")) {
             Operations().SwitchMouseOnboardProfile(index);
             return;
         }
-        if (Same(prefix, "ms_bullet_op_")) {
+        if (EqualsIgnoreCase(prefix, "ms_bullet_op_")) {
             if (auto* option = dynamic_cast<ui::COptionUI*>(sender);
                 option && option->IsSelected()) {
                 option->Selected(false, true);
@@ -751,10 +701,10 @@ void CMainWnd::RouteSelectChanged(ui::TNotifyUI& msg) {
     const bool selected = IsSelected(sender);
     const IndexedName split = SplitIndexedName(name);
 
-    if (split.hasPrefix && Same(split.prefix, "ms_gun_op_")) {
+    if (split.hasPrefix && EqualsIgnoreCase(split.prefix, "ms_gun_op_")) {
         Operations().SelectCursorSequence(split.index);
         SelectOption(*this, "ms_bullet_op_0");
-    } else if (split.hasPrefix && Same(split.prefix, "ms_bullet_op_")) {
+    } else if (split.hasPrefix && EqualsIgnoreCase(split.prefix, "ms_bullet_op_")) {
         Operations().SelectCursorStep(split.index);
         if (selected) {
             SetEnabled(*this, "cursor_edit_layout", true);
@@ -767,37 +717,39 @@ void CMainWnd::RouteSelectChanged(ui::TNotifyUI& msg) {
     for (const char* ignored :
          {"ms_macro_check_time", "ms_macro_keyboard_event", "ms_macro_mouse_click",
           "ms_macro_mouse_roller", "ms_macro_mouse_move"}) {
-        if (Same(name, ignored)) {
+        if (EqualsIgnoreCase(name, ignored)) {
             return;
         }
     }
-    if (Same(name, "ms_cursor_x_check") || Same(name, "ms_cursor_y_check")) {
-        const bool x = Same(name, "ms_cursor_x_check");
+    if (EqualsIgnoreCase(name, "ms_cursor_x_check") ||
+        EqualsIgnoreCase(name, "ms_cursor_y_check")) {
+        const bool x = EqualsIgnoreCase(name, "ms_cursor_x_check");
         sender->SetResourceText(true);
         sender->SetText(x ? (selected ? "mouse_move_to_left_text" : "mouse_move_to_right_text")
                           : (selected ? "mouse_move_to_up_text" : "mouse_move_to_down_text"));
         Operations().SetCursorDirection(x ? Axis::X : Axis::Y, selected);
         return;
     }
-    if (split.hasPrefix && Same(split.prefix, "ms_key_")) {
-        Operations().SelectKey(Device::Mouse, split.index);
+    if (split.hasPrefix && EqualsIgnoreCase(split.prefix, "ms_key_")) {
+        Operations().SelectKey(DeviceKind::Mouse, split.index);
         return;
     }
-    if (Same(name, "ms_macro_btn_shubiao") || Same(name, "kb_macro_btn_shubiao")) {
+    if (EqualsIgnoreCase(name, "ms_macro_btn_shubiao") ||
+        EqualsIgnoreCase(name, "kb_macro_btn_shubiao")) {
         const std::string p = name.substr(0, 3);
         SetVisible(*this, p + "MacroMouseEvent", selected);
         SetVisible(*this, p + "MacroName", !selected);
         return;
     }
     for (const char* p : {"ms_", "mp_", "kb_"}) {
-        if (Same(name, std::string(p) + "Deng_7color_check")) {
+        if (EqualsIgnoreCase(name, std::string(p) + "Deng_7color_check")) {
             Operations().SetSevenColourCycle(DeviceOfName(p), selected);
             return;
         }
         const std::string left = std::string(p) + "Deng_FXL_check";
         const std::string right = std::string(p) + "Deng_FXR_check";
-        if (Same(name, left) || Same(name, right)) {
-            const bool isLeft = Same(name, left);
+        if (EqualsIgnoreCase(name, left) || EqualsIgnoreCase(name, right)) {
+            const bool isLeft = EqualsIgnoreCase(name, left);
             if (ExcludePair(*this, *sender, isLeft ? right : left)) {
                 Operations().SetLightDirection(DeviceOfName(p), isLeft);
             }
@@ -811,17 +763,18 @@ void CMainWnd::RouteSelectChanged(ui::TNotifyUI& msg) {
     SwitchDevicePage(msg);
 
     for (const ProfileButtons& b : kProfileStems) {
-        if (Same(name, std::string(b.stem) + "_profile_link_check")) {
+        if (EqualsIgnoreCase(name, std::string(b.stem) + "_profile_link_check")) {
             Operations().SetProfileLinkEnabled(b.list, selected);
             return;
         }
     }
-    if (Same(name, "ms_line_adjust")) {
+    if (EqualsIgnoreCase(name, "ms_line_adjust")) {
         Operations().SetLineAdjust(selected);
         return;
     }
-    if (Same(name, "kb_Deng_all_kill_check") || Same(name, "kb_Deng_all_bright_check")) {
-        const bool allOn = Same(name, "kb_Deng_all_bright_check");
+    if (EqualsIgnoreCase(name, "kb_Deng_all_kill_check") ||
+        EqualsIgnoreCase(name, "kb_Deng_all_bright_check")) {
+        const bool allOn = EqualsIgnoreCase(name, "kb_Deng_all_bright_check");
         if (ExcludePair(*this, *sender,
                         allOn ? "kb_Deng_all_kill_check" : "kb_Deng_all_bright_check")) {
             Operations().SetKeyboardAllKeysLight(allOn);
@@ -838,7 +791,7 @@ void CMainWnd::SwitchDevicePage(ui::TNotifyUI& msg) {
     constexpr std::array<const char*, 5> topTabs = {"kb_tab", "ms_tab", "mp_tab", "ani_tab",
                                                     "split_tab"};
     for (size_t page = 0; page < topTabs.size(); ++page) {
-        if (Same(name, topTabs[page])) {
+        if (EqualsIgnoreCase(name, topTabs[page])) {
             SelectTabPage(*this, "tab_switch", static_cast<int>(page));
             return;
         }
@@ -847,21 +800,21 @@ void CMainWnd::SwitchDevicePage(ui::TNotifyUI& msg) {
     const std::array<const char*, 4> keyboardProfileControls = {
         "kb_profile_fun_spread_btn", "kb_profile_select_tab", "kb_profile_fun_spead_tab",
         "kb_device_profile_edit"};
-    if (Same(name, "kb_deng_Op_tab")) {
+    if (EqualsIgnoreCase(name, "kb_deng_Op_tab")) {
         SelectTabPage(*this, "kb_tab_switch", 2);
         SetVisible(*this, "kb_deng_layout", true);
         SetVisible(*this, "kb_tab_key_seting", false);
         for (const char* control : keyboardProfileControls) {
             SetEnabled(*this, control, true);
         }
-    } else if (Same(name, "kb_macro_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "kb_macro_Op_tab")) {
         SelectTabPage(*this, "kb_tab_switch", 1);
         for (const char* control :
              {"kb_profile_fun_spread_btn", "kb_profile_select_tab", "kb_profile_fun_spead_tab",
               "kb_key_profile_edit", "kb_deng_profile_edit", "kb_device_profile_edit"}) {
             SetEnabled(*this, control, false);
         }
-    } else if (Same(name, "kb_key_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "kb_key_Op_tab")) {
         // Page 2 is shared with the lighting page; the key function panel starts hidden only
         // when coming from another page.
         if (TabPage(*this, "kb_tab_switch") != 2) {
@@ -874,20 +827,20 @@ void CMainWnd::SwitchDevicePage(ui::TNotifyUI& msg) {
         for (const char* control : keyboardProfileControls) {
             SetEnabled(*this, control, true);
         }
-    } else if (Same(name, "kb_cursor_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "kb_cursor_Op_tab")) {
         SelectTabPage(*this, "kb_tab_switch", 3);
-    } else if (Same(name, "ms_deng_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "ms_deng_Op_tab")) {
         SelectTabPage(*this, "ms_tab_switch", 0);
-    } else if (Same(name, "ms_macro_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "ms_macro_Op_tab")) {
         SelectTabPage(*this, "ms_tab_switch", 1);
-    } else if (Same(name, "ms_cursor_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "ms_cursor_Op_tab")) {
         SelectTabPage(*this, "ms_tab_switch", 4);
-    } else if (Same(name, "ms_key_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "ms_key_Op_tab")) {
         if (TabPage(*this, "ms_tab_switch") != 2) {
             SetVisible(*this, "ms_tab_function", true);
             SelectTabPage(*this, "ms_tab_switch", 2);
         }
-    } else if (Same(name, "ms_rich_Op_tab")) {
+    } else if (EqualsIgnoreCase(name, "ms_rich_Op_tab")) {
         SelectTabPage(*this, "ms_tab_switch", 3);
     }
 }
@@ -903,7 +856,7 @@ void CMainWnd::RouteValueChanged(ui::TNotifyUI& msg, bool moving) {
     const int value = slider->GetValue();
     // While a slider is dragged only the DPI labels follow it.
     for (int stage = 1; stage <= 6; ++stage) {
-        if (Same(name, "ms_DPI" + std::to_string(stage) + "_slider")) {
+        if (EqualsIgnoreCase(name, "ms_DPI" + std::to_string(stage) + "_slider")) {
             if (moving) {
                 Operations().ShowDpiStageValue(stage, value);
             } else if (stage <= 5) {
@@ -916,16 +869,16 @@ void CMainWnd::RouteValueChanged(ui::TNotifyUI& msg, bool moving) {
         return;
     }
     for (const char* p : {"ms_", "mp_", "kb_"}) {
-        if (Same(name, std::string(p) + "deng_light_slider")) {
+        if (EqualsIgnoreCase(name, std::string(p) + "deng_light_slider")) {
             Operations().SetLightBrightness(DeviceOfName(p), value);
             return;
         }
-        if (Same(name, std::string(p) + "deng_speed_slider")) {
+        if (EqualsIgnoreCase(name, std::string(p) + "deng_speed_slider")) {
             Operations().SetLightSpeed(DeviceOfName(p), value);
             return;
         }
     }
-    if (Same(name, "ms_point_speed_slider")) {
+    if (EqualsIgnoreCase(name, "ms_point_speed_slider")) {
         Operations().SetPointerSpeed(value);
     }
 }
@@ -945,7 +898,7 @@ void CMainWnd::RouteItemSelect(ui::TNotifyUI& msg) {
     }
     static const std::vector<NamedItem> table = BuildItemTable();
     for (const NamedItem& entry : table) {
-        if (Same(entry.name, sender->GetName())) {
+        if (EqualsIgnoreCase(entry.name, sender->GetName())) {
             entry.run(*this, *sender, item);
             return;
         }
@@ -958,7 +911,7 @@ void CMainWnd::RouteColorChanged(ui::TNotifyUI& msg) {
         return;
     }
     for (const char* p : {"ms_", "mp_", "kb_"}) {
-        if (Same(palette->GetName(), std::string(p) + "deng_Color_Pallet")) {
+        if (EqualsIgnoreCase(palette->GetName(), std::string(p) + "deng_Color_Pallet")) {
             Operations().SetLightColour(DeviceOfName(p), palette->GetSelectColor());
             return;
         }
@@ -975,11 +928,11 @@ void CMainWnd::RouteTextChanged(ui::TNotifyUI& msg) {
     static const std::vector<EditRoute> table = BuildEditTable();
     const std::string& name = sender->GetName();
     for (const EditRoute& route : table) {
-        if (!Same(route.name, name)) {
+        if (!EqualsIgnoreCase(route.name, name)) {
             continue;
         }
         const std::string text = sender->GetText();
-        const int read = ReadInteger(text);
+        const int read = ParseLeadingInt(text);
         int value = read;
         if (value > route.max) {
             value = route.max;
@@ -988,7 +941,7 @@ void CMainWnd::RouteTextChanged(ui::TNotifyUI& msg) {
         } else if (value < 0) {
             value = 0;  // no field takes a negative number
         }
-        if (text.empty() && Same(name, "ms_key_fct_edit_11")) {
+        if (text.empty() && EqualsIgnoreCase(name, "ms_key_fct_edit_11")) {
             value = 1;
         } else if (value != read && !text.empty()) {
             // SetText raises no "textchanged", so the write-back does not come round again.
@@ -1008,17 +961,18 @@ void CMainWnd::RouteFocus(ui::TNotifyUI& msg, bool gained) {
     if (gained) {
         for (const char* tab : {"ms_deng_Op_tab", "ms_key_Op_tab", "ms_rich_Op_tab",
                                 "ms_macro_Op_tab", "ms_cursor_Op_tab"}) {
-            if (Same(name, tab)) {
+            if (EqualsIgnoreCase(name, tab)) {
                 SetVisible(*this, "ms_profile_fun_spead_tab", false);
                 return;
             }
         }
         return;
     }
-    if (Same(name, "ms_macro_edit_macroname") || Same(name, "kb_macro_edit_macroname")) {
+    if (EqualsIgnoreCase(name, "ms_macro_edit_macroname") ||
+        EqualsIgnoreCase(name, "kb_macro_edit_macroname")) {
         Operations().SaveMacroName(DeviceOfName(name));
-    } else if (Same(name, "ms_gunlun_speed_edit")) {
-        Operations().ApplyWheelLines(ReadInteger(sender->GetText()));
+    } else if (EqualsIgnoreCase(name, "ms_gunlun_speed_edit")) {
+        Operations().ApplyWheelLines(ParseLeadingInt(sender->GetText()));
     }
 }
 
@@ -1028,13 +982,13 @@ void CMainWnd::RouteHover(ui::TNotifyUI& msg, bool enter) {
     }
     const std::string& name = msg.pSender->GetName();
     for (int key = 0; key <= 6; ++key) {
-        if (Same(name, "ms_key_" + std::to_string(key))) {
+        if (EqualsIgnoreCase(name, "ms_key_" + std::to_string(key))) {
             Operations().MouseKeyHover(key, enter);
             return;
         }
     }
     for (int stage = 1; stage <= 6; ++stage) {
-        if (Same(name, "ms_DPIcolor_btn_" + std::to_string(stage))) {
+        if (EqualsIgnoreCase(name, "ms_DPIcolor_btn_" + std::to_string(stage))) {
             Operations().DpiColourButtonHover(stage, enter);
             return;
         }

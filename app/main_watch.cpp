@@ -8,6 +8,7 @@
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "profiles/profile_index.h"
 #include "ui/controls.h"
 
 namespace gmd::app {
@@ -62,8 +63,8 @@ void CMainWnd::InstallDeviceWatch() {
                                   break;
                               case 0x403:
                                   // Only raises flags the lighting threads poll.
-                                  operations.RequestReactiveFlash(Device::Mouse);
-                                  operations.RequestReactiveFlash(Device::Mousepad);
+                                  operations.RequestReactiveFlash(DeviceKind::Mouse);
+                                  operations.RequestReactiveFlash(DeviceKind::Mousepad);
                                   break;
                               default:
                                   break;
@@ -85,8 +86,7 @@ void CMainWnd::InstallDeviceWatch() {
 
 void CMainWnd::OnMouseAttached() {
     // The stored device profile; the combo's selection loads it unless it is already selected.
-    const int stored =
-        IniReadInt(MouseFolder() / "msProfile.ini", "PROFILEDEVICESELECT", "select", 0);
+    const int stored = profiles::ReadSelect(profiles::ListId::MouseDevice);
     if (auto* combo = dynamic_cast<ui::CComboUI*>(m_pm.FindControl("ms_device_profile_combo"))) {
         if (stored >= 0 && stored < combo->GetCount() && stored != combo->GetCurSel()) {
             combo->SelectItem(stored, false, true);

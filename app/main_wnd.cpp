@@ -3,7 +3,9 @@
 
 #include "app/main_wnd.h"
 
+#include <QCoreApplication>
 #include <QCursor>
+#include <QMetaObject>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -109,6 +111,59 @@ bool CMainWnd::AnyDeviceConnected() const {
            m_mousepadDevice.IsConnected();
 }
 
+// ---- the page host ---------------------------------------------------------------------------
+
+CDeviceChannel& CMainWnd::Channel(DeviceKind device) {
+    switch (device) {
+        case DeviceKind::Keyboard:
+            return m_keyboardDevice;
+        case DeviceKind::Mousepad:
+            return m_mousepadDevice;
+        case DeviceKind::Mouse:
+            break;
+    }
+    return m_mouseDevice;
+}
+
+namespace {
+
+std::atomic<int>& SendFlag(CMainWnd& wnd, DeviceKind device) {
+    switch (device) {
+        case DeviceKind::Keyboard:
+            return wnd.m_keyboardSendFlag;
+        case DeviceKind::Mousepad:
+            return wnd.m_mousepadSendFlag;
+        case DeviceKind::Mouse:
+            break;
+    }
+    return wnd.m_mouseSendFlag;
+}
+
+}  // namespace
+
+void CMainWnd::MarkLiveChanged(DeviceKind device) {
+    SendFlag(*this, device).store(1);
+}
+
+bool CMainWnd::TakeLiveChanged(DeviceKind device) {
+    return SendFlag(*this, device).exchange(0) != 0;
+}
+
+void CMainWnd::StoreProfile(profiles::ListId list) {
+    Operations().StoreCurrentProfile(list);
+}
+
+void CMainWnd::PostToUi(std::function<void()> task) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+}
+
+void CMainWnd::ReadOutLater(DeviceKind device, int delayMs) {
+    // Only the mouse attaches; its read-out runs on timer 8.
+    if (device == DeviceKind::Mouse) {
+        ui::SetTimer(GetHWND(), TIMER_MOUSE_ATTACH, static_cast<ui::UINT>(delayMs));
+    }
+}
+
 void CMainWnd::OnFinalMessage(ui::HWND /*hwnd*/) {
     // The entry point owns and deletes this object after the message loop.
 }
@@ -179,7 +234,6 @@ void CMainWnd::InitWindow() {
     if (!m_trayIcon.CreateTrayIcon(GetHWND(), "tray.svg", "Gaming Mouse Driver")) {
         DebugTrace("tray icon: cannot load tray.svg");
     }
-    m_pm.GetDPIObj()->SetDPIAwareness(1);
 }
 
 void CMainWnd::FirstShowInit() {
@@ -197,9 +251,9 @@ void CMainWnd::FirstShowInit() {
         }
     }
 
-    Operations().PageStartup(Device::Keyboard);
-    Operations().PageStartup(Device::Mouse);
-    Operations().PageStartup(Device::Mousepad);
+    Operations().PageStartup(DeviceKind::Keyboard);
+    Operations().PageStartup(DeviceKind::Mouse);
+    Operations().PageStartup(DeviceKind::Mousepad);
 
     m_mouseDevice.SetIdentity(kVendorId, kMouseProduct, kCommandUsage, kCommandUsagePage);
     m_mousepadDevice.SetIdentity(kVendorId, kMousepadProduct, kCommandUsage, kCommandUsagePage);
@@ -265,8 +319,7 @@ void CMainWnd::StopWorkerThreads() {
     auto running = [this](size_t slot) {
         return m_threads[slot].joinable() && threadEnded_[slot] && !threadEnded_[slot]->load();
     };
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kShutdownWaitMs);
+    const auto deadline = std::chrono::steady_clock::now() + shutdownWait_;
     bool allEnded = false;
     for (;;) {
         allEnded = true;

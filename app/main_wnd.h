@@ -3,6 +3,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "app/operations.h"
 #include "app/skin_observer.h"
 #include "device/device_channel.h"
+#include "host/page_host.h"
 #include "platform/stop_event.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
@@ -88,7 +90,8 @@ class CMainPage {
 
 class CMainWnd : public ui::WindowImplBase,
                  public ReceiverImpl<int, SkinChangedParam>,
-                 public ui::IQueryControlText {
+                 public ui::IQueryControlText,
+                 public host::PageHost {
   public:
     // backend: the HID access the three channels use (hardware or the virtual bus).
     explicit CMainWnd(std::shared_ptr<HidBackend> backend);
@@ -98,6 +101,8 @@ class CMainWnd : public ui::WindowImplBase,
     void SetOperations(std::unique_ptr<SubsystemOperations> operations);
     SubsystemOperations& Operations() { return *operations_; }
     void SetWorkerBody(int index, WorkerBody body);
+    // How long shutdown waits for the workers before it gives a hung one up.
+    void SetShutdownWait(std::chrono::milliseconds wait) { shutdownWait_ = wait; }
     // The device link's threads: mouse detection (1), mouse sync (3), keyboard sync (4).
     void InstallDeviceWatch();
 
@@ -116,7 +121,19 @@ class CMainWnd : public ui::WindowImplBase,
     // The self-closing variant (500 ms) when autoClose.
     void ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId = true);
     // A "%d" template text id filled in with a number, through the hidden "str_test" label.
-    std::string FormatTemplate(const std::string& textId, int number);
+    std::string FormatTemplate(const std::string& textId, int number) override;
+
+    // host::PageHost: what the pages ask of the shell.
+    CDeviceChannel& Channel(DeviceKind device) override;
+    ui::CPaintManagerUI& Controls() override { return GetPaintManager(); }
+    void MarkLiveChanged(DeviceKind device) override;
+    bool TakeLiveChanged(DeviceKind device) override;
+    void StoreProfile(profiles::ListId list) override;
+    int ShowMessage(const std::string& text, bool isTextId = true) override {
+        return ShowMessageBox(text, isTextId);
+    }
+    void PostToUi(std::function<void()> task) override;
+    void ReadOutLater(DeviceKind device, int delayMs) override;
 
     // Procedures of the shell, also used by other subsystems.
     void WakeUp();
@@ -206,6 +223,7 @@ class CMainWnd : public ui::WindowImplBase,
     std::array<WorkerThreadParam, kThreadSlots> workerParams_{};
     std::array<std::shared_ptr<std::atomic<bool>>, kThreadSlots> threadEnded_{};
     bool threadsEndedInTime_ = true;
+    std::chrono::milliseconds shutdownWait_{kShutdownWaitMs};
     bool firstShowDone_ = false;
     bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
     bool trayBoxOpen_ = false;    // and one from the tray path

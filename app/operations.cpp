@@ -11,7 +11,7 @@ void SubsystemOperations::NotYet(const std::string& what) {
     DebugTrace("not yet: " + what);
 }
 
-void SubsystemOperations::PageStartup(Device /*device*/) {
+void SubsystemOperations::PageStartup(DeviceKind /*device*/) {
     NotYet("PageStartup");
 }
 
@@ -59,21 +59,22 @@ void SubsystemOperations::StopMacroRecording() {
     NotYet("StopMacroRecording");
 }
 
-void SubsystemOperations::CaptureKey(Device /*page*/, uintptr_t /*keyCode*/, uintptr_t /*flags*/) {
+void SubsystemOperations::CaptureKey(DeviceKind /*page*/, uintptr_t /*keyCode*/,
+                                     uintptr_t /*flags*/) {
     NotYet("CaptureKey");
 }
 
-void SubsystemOperations::RecordMacroKeyboardEvent(Device /*page*/, uintptr_t /*wParam*/,
+void SubsystemOperations::RecordMacroKeyboardEvent(DeviceKind /*page*/, uintptr_t /*wParam*/,
                                                    intptr_t /*lParam*/) {
     NotYet("RecordMacroKeyboardEvent");
 }
 
-void SubsystemOperations::RecordMacroMouseEvent(Device /*page*/, uintptr_t /*wParam*/,
+void SubsystemOperations::RecordMacroMouseEvent(DeviceKind /*page*/, uintptr_t /*wParam*/,
                                                 intptr_t /*lParam*/) {
     NotYet("RecordMacroMouseEvent");
 }
 
-void SubsystemOperations::ToggleMacroRecording(Device /*page*/) {
+void SubsystemOperations::ToggleMacroRecording(DeviceKind /*page*/) {
     NotYet("ToggleMacroRecording");
 }
 
@@ -125,40 +126,40 @@ void SubsystemOperations::MouseDirectionButton(bool /*left*/) {
     NotYet("MouseDirectionButton");
 }
 
-void SubsystemOperations::SetLightColourPreset(Device /*device*/, int /*index*/) {
+void SubsystemOperations::SetLightColourPreset(DeviceKind /*device*/, int /*index*/) {
     NotYet("SetLightColourPreset");
 }
 
-void SubsystemOperations::SetLightColour(Device /*device*/, uint32_t /*argb*/) {
+void SubsystemOperations::SetLightColour(DeviceKind /*device*/, uint32_t /*argb*/) {
     NotYet("SetLightColour");
 }
 
-void SubsystemOperations::SetLightColourComponent(Device /*device*/, int /*channel*/,
+void SubsystemOperations::SetLightColourComponent(DeviceKind /*device*/, int /*channel*/,
                                                   int /*value*/) {
     NotYet("SetLightColourComponent");
 }
 
-void SubsystemOperations::SetSevenColourCycle(Device /*device*/, bool /*on*/) {
+void SubsystemOperations::SetSevenColourCycle(DeviceKind /*device*/, bool /*on*/) {
     NotYet("SetSevenColourCycle");
 }
 
-void SubsystemOperations::SetLightDirection(Device /*device*/, bool /*left*/) {
+void SubsystemOperations::SetLightDirection(DeviceKind /*device*/, bool /*left*/) {
     NotYet("SetLightDirection");
 }
 
-void SubsystemOperations::SetLightBrightness(Device /*device*/, int /*value*/) {
+void SubsystemOperations::SetLightBrightness(DeviceKind /*device*/, int /*value*/) {
     NotYet("SetLightBrightness");
 }
 
-void SubsystemOperations::SetLightSpeed(Device /*device*/, int /*value*/) {
+void SubsystemOperations::SetLightSpeed(DeviceKind /*device*/, int /*value*/) {
     NotYet("SetLightSpeed");
 }
 
-void SubsystemOperations::ChooseLightMode(Device /*device*/, int /*modeList*/, int /*item*/) {
+void SubsystemOperations::ChooseLightMode(DeviceKind /*device*/, int /*modeList*/, int /*item*/) {
     NotYet("ChooseLightMode");
 }
 
-void SubsystemOperations::SyncLighting(Device /*source*/) {
+void SubsystemOperations::SyncLighting(DeviceKind /*source*/) {
     NotYet("SyncLighting");
 }
 
@@ -182,19 +183,20 @@ void SubsystemOperations::RestoreMousepadDefaults() {
     NotYet("RestoreMousepadDefaults");
 }
 
-void SubsystemOperations::SelectKey(Device /*device*/, int /*index*/) {
+void SubsystemOperations::SelectKey(DeviceKind /*device*/, int /*index*/) {
     NotYet("SelectKey");
 }
 
-void SubsystemOperations::ChooseKeyFunctionClass(Device /*device*/, int /*item*/) {
+void SubsystemOperations::ChooseKeyFunctionClass(DeviceKind /*device*/, int /*item*/) {
     NotYet("ChooseKeyFunctionClass");
 }
 
-void SubsystemOperations::ApplyKeyFunction(Device /*device*/, int /*comboNumber*/, int /*item*/) {
+void SubsystemOperations::ApplyKeyFunction(DeviceKind /*device*/, int /*comboNumber*/,
+                                           int /*item*/) {
     NotYet("ApplyKeyFunction");
 }
 
-void SubsystemOperations::ApplyKeyFunctionParameter(Device /*device*/, int /*editNumber*/,
+void SubsystemOperations::ApplyKeyFunctionParameter(DeviceKind /*device*/, int /*editNumber*/,
                                                     int /*value*/) {
     NotYet("ApplyKeyFunctionParameter");
 }
@@ -203,11 +205,11 @@ void SubsystemOperations::SaveMouseKeyAssignment() {
     NotYet("SaveMouseKeyAssignment");
 }
 
-void SubsystemOperations::RestoreDefaultKeys(Device /*device*/) {
+void SubsystemOperations::RestoreDefaultKeys(DeviceKind /*device*/) {
     NotYet("RestoreDefaultKeys");
 }
 
-void SubsystemOperations::UploadKeysAndMacros(Device /*device*/) {
+void SubsystemOperations::UploadKeysAndMacros(DeviceKind /*device*/) {
     NotYet("UploadKeysAndMacros");
 }
 
@@ -219,61 +221,62 @@ void SubsystemOperations::DpiColourButtonHover(int /*stage*/, bool /*enter*/) {
     NotYet("DpiColourButtonHover");
 }
 
-void SubsystemOperations::AddMacro(Device /*page*/) {
+void SubsystemOperations::AddMacro(DeviceKind /*page*/) {
     NotYet("AddMacro");
 }
 
-void SubsystemOperations::DeleteMacro(Device /*page*/) {
+void SubsystemOperations::DeleteMacro(DeviceKind /*page*/) {
     NotYet("DeleteMacro");
 }
 
-void SubsystemOperations::OpenMacro(Device /*page*/, int /*item*/) {
+void SubsystemOperations::OpenMacro(DeviceKind /*page*/, int /*item*/) {
     NotYet("OpenMacro");
 }
 
-void SubsystemOperations::MoveMacroStep(Device /*page*/, MacroStepMove /*move*/) {
+void SubsystemOperations::MoveMacroStep(DeviceKind /*page*/, MacroStepMove /*move*/) {
     NotYet("MoveMacroStep");
 }
 
-void SubsystemOperations::CancelMacroEdit(Device /*page*/) {
+void SubsystemOperations::CancelMacroEdit(DeviceKind /*page*/) {
     NotYet("CancelMacroEdit");
 }
 
-void SubsystemOperations::SaveMacroEdit(Device /*page*/) {
+void SubsystemOperations::SaveMacroEdit(DeviceKind /*page*/) {
     NotYet("SaveMacroEdit");
 }
 
-void SubsystemOperations::SaveMacroName(Device /*page*/) {
+void SubsystemOperations::SaveMacroName(DeviceKind /*page*/) {
     NotYet("SaveMacroName");
 }
 
-void SubsystemOperations::ImportMacro(Device /*page*/) {
+void SubsystemOperations::ImportMacro(DeviceKind /*page*/) {
     NotYet("ImportMacro");
 }
 
-void SubsystemOperations::ExportMacro(Device /*page*/) {
+void SubsystemOperations::ExportMacro(DeviceKind /*page*/) {
     NotYet("ExportMacro");
 }
 
-void SubsystemOperations::InsertMacroMouseAction(Device /*page*/, MacroMouseInsert /*action*/) {
+void SubsystemOperations::InsertMacroMouseAction(DeviceKind /*page*/, MacroMouseInsert /*action*/) {
     NotYet("InsertMacroMouseAction");
 }
 
-void SubsystemOperations::ChangeMacroStep(Device /*page*/, MacroStepField /*field*/, int /*item*/) {
+void SubsystemOperations::ChangeMacroStep(DeviceKind /*page*/, MacroStepField /*field*/,
+                                          int /*item*/) {
     NotYet("ChangeMacroStep");
 }
 
-void SubsystemOperations::ChangeMacroStepValue(Device /*page*/, MacroEditField /*field*/,
+void SubsystemOperations::ChangeMacroStepValue(DeviceKind /*page*/, MacroEditField /*field*/,
                                                int /*value*/) {
     NotYet("ChangeMacroStepValue");
 }
 
-void SubsystemOperations::TakeMacroPointerMove(Device /*page*/, PointerMove /*move*/,
+void SubsystemOperations::TakeMacroPointerMove(DeviceKind /*page*/, PointerMove /*move*/,
                                                int /*value*/) {
     NotYet("TakeMacroPointerMove");
 }
 
-void SubsystemOperations::EditMacroStep(Device /*page*/, int /*row*/) {
+void SubsystemOperations::EditMacroStep(DeviceKind /*page*/, int /*row*/) {
     NotYet("EditMacroStep");
 }
 
@@ -317,35 +320,35 @@ void SubsystemOperations::ExportCursorFile() {
     NotYet("ExportCursorFile");
 }
 
-void SubsystemOperations::RunProfileOp(ProfileList /*list*/, ProfileOp /*op*/) {
+void SubsystemOperations::RunProfileOp(ListId /*list*/, ProfileOp /*op*/) {
     NotYet("RunProfileOp");
 }
 
-void SubsystemOperations::RenameProfile(ProfileList /*list*/) {
+void SubsystemOperations::RenameProfile(ListId /*list*/) {
     NotYet("RenameProfile");
 }
 
-void SubsystemOperations::LoadProfile(ProfileList /*list*/, int /*item*/) {
+void SubsystemOperations::LoadProfile(ListId /*list*/, int /*item*/) {
     NotYet("LoadProfile");
 }
 
-void SubsystemOperations::LinkProfileToExecutable(ProfileList /*list*/) {
+void SubsystemOperations::LinkProfileToExecutable(ListId /*list*/) {
     NotYet("LinkProfileToExecutable");
 }
 
-void SubsystemOperations::RemoveProfileLink(ProfileList /*list*/) {
+void SubsystemOperations::RemoveProfileLink(ListId /*list*/) {
     NotYet("RemoveProfileLink");
 }
 
-void SubsystemOperations::SetProfileLinkEnabled(ProfileList /*list*/, bool /*on*/) {
+void SubsystemOperations::SetProfileLinkEnabled(ListId /*list*/, bool /*on*/) {
     NotYet("SetProfileLinkEnabled");
 }
 
-void SubsystemOperations::RequestReactiveFlash(Device /*device*/) {
+void SubsystemOperations::RequestReactiveFlash(DeviceKind /*device*/) {
     NotYet("RequestReactiveFlash");
 }
 
-void SubsystemOperations::StoreCurrentProfile(ProfileList /*list*/) {
+void SubsystemOperations::StoreCurrentProfile(ListId /*list*/) {
     NotYet("StoreCurrentProfile");
 }
 

@@ -6,22 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "device/device_kind.h"
+#include "profiles/profile_page.h"
+
 namespace gmd::app {
 
-enum class Device { Keyboard, Mouse, Mousepad };
-
-// The seven profile lists.
-enum class ProfileList {
-    MouseDevice,
-    MouseLight,
-    MouseKey,
-    KeyboardDevice,
-    KeyboardLight,
-    KeyboardKey,
-    MousepadLight
-};
-
-enum class ProfileOp { Add, Delete, Import, Export, Copy, Reset };
+using profiles::ListId;
 
 enum class MacroStepMove { Down, Up, ToTop, ToBottom, Delete, DeleteAll };
 
@@ -58,26 +48,26 @@ class SubsystemOperations {
     virtual ~SubsystemOperations() = default;
 
     // ---- start-up and device read-outs (messages and timers) ----
-    virtual void PageStartup(Device device);  // profile and macro lists
-    virtual void MouseReadOut();              // whole configuration from the mouse
-    virtual void MouseRefreshOnRequest();     // the active onboard profile again
-    virtual void RefreshMouseControls();      // image-to-controls pass
-    virtual void RefreshKeyFunctionLists();   // after the attach read-out
-    virtual void KeyboardReadOut();           // then the keyboard lighting page
+    virtual void PageStartup(DeviceKind device);  // profile and macro lists
+    virtual void MouseReadOut();                  // whole configuration from the mouse
+    virtual void MouseRefreshOnRequest();         // the active onboard profile again
+    virtual void RefreshMouseControls();          // image-to-controls pass
+    virtual void RefreshKeyFunctionLists();       // after the attach read-out
+    virtual void KeyboardReadOut();               // then the keyboard lighting page
     virtual void KeyboardProfileReload();
     virtual void MousepadReadOut();        // then the mousepad lighting page
     virtual void SendChangedLiveBlocks();  // every 100 ms
     virtual void SendMouseFrame();         // the current mouse LED frame
     // The mouse's event 0x403: a reactive flash on the device's lighting.
-    virtual void RequestReactiveFlash(Device device);
+    virtual void RequestReactiveFlash(DeviceKind device);
 
     // ---- input hooks and macro recording ----
     virtual void RemoveInputHooks();
     virtual void StopMacroRecording();
-    virtual void CaptureKey(Device page, uintptr_t keyCode, uintptr_t flags);
-    virtual void RecordMacroKeyboardEvent(Device page, uintptr_t wParam, intptr_t lParam);
-    virtual void RecordMacroMouseEvent(Device page, uintptr_t wParam, intptr_t lParam);
-    virtual void ToggleMacroRecording(Device page);
+    virtual void CaptureKey(DeviceKind page, uintptr_t keyCode, uintptr_t flags);
+    virtual void RecordMacroKeyboardEvent(DeviceKind page, uintptr_t wParam, intptr_t lParam);
+    virtual void RecordMacroMouseEvent(DeviceKind page, uintptr_t wParam, intptr_t lParam);
+    virtual void ToggleMacroRecording(DeviceKind page);
 
     // ---- mouse settings ----
     virtual void SetDpiStageColour(int stage, uint32_t argb);  // after the palette's OK
@@ -94,15 +84,16 @@ class SubsystemOperations {
     virtual void MouseDirectionButton(bool left);
 
     // ---- lighting ----
-    virtual void SetLightColourPreset(Device device, int index);
-    virtual void SetLightColour(Device device, uint32_t argb);  // from the palette control
-    virtual void SetLightColourComponent(Device device, int channel, int value);  // 0 R, 1 G, 2 B
-    virtual void SetSevenColourCycle(Device device, bool on);
-    virtual void SetLightDirection(Device device, bool left);
-    virtual void SetLightBrightness(Device device, int value);
-    virtual void SetLightSpeed(Device device, int value);
-    virtual void ChooseLightMode(Device device, int modeList, int item);
-    virtual void SyncLighting(Device source);
+    virtual void SetLightColourPreset(DeviceKind device, int index);
+    virtual void SetLightColour(DeviceKind device, uint32_t argb);  // from the palette control
+    virtual void SetLightColourComponent(DeviceKind device, int channel,
+                                         int value);  // 0 R, 1 G, 2 B
+    virtual void SetSevenColourCycle(DeviceKind device, bool on);
+    virtual void SetLightDirection(DeviceKind device, bool left);
+    virtual void SetLightBrightness(DeviceKind device, int value);
+    virtual void SetLightSpeed(DeviceKind device, int value);
+    virtual void ChooseLightMode(DeviceKind device, int modeList, int item);
+    virtual void SyncLighting(DeviceKind source);
     virtual void SetKeyboardAllKeysLight(bool on);
     virtual void ChooseKeyboardCustomSlotCount(int item);
     virtual void SelectKeyboardKeyForColour(int index);
@@ -110,31 +101,31 @@ class SubsystemOperations {
     virtual void RestoreMousepadDefaults();
 
     // ---- key assignment ----
-    virtual void SelectKey(Device device, int index);
-    virtual void ChooseKeyFunctionClass(Device device, int item);
-    virtual void ApplyKeyFunction(Device device, int comboNumber, int item);
-    virtual void ApplyKeyFunctionParameter(Device device, int editNumber, int value);
+    virtual void SelectKey(DeviceKind device, int index);
+    virtual void ChooseKeyFunctionClass(DeviceKind device, int item);
+    virtual void ApplyKeyFunction(DeviceKind device, int comboNumber, int item);
+    virtual void ApplyKeyFunctionParameter(DeviceKind device, int editNumber, int value);
     virtual void SaveMouseKeyAssignment();
-    virtual void RestoreDefaultKeys(Device device);
-    virtual void UploadKeysAndMacros(Device device);  // with the progress indicator
+    virtual void RestoreDefaultKeys(DeviceKind device);
+    virtual void UploadKeysAndMacros(DeviceKind device);  // with the progress indicator
     virtual void MouseKeyHover(int key, bool enter);
     virtual void DpiColourButtonHover(int stage, bool enter);
 
     // ---- macros ----
-    virtual void AddMacro(Device page);
-    virtual void DeleteMacro(Device page);
-    virtual void OpenMacro(Device page, int item);
-    virtual void MoveMacroStep(Device page, MacroStepMove move);
-    virtual void CancelMacroEdit(Device page);
-    virtual void SaveMacroEdit(Device page);
-    virtual void SaveMacroName(Device page);
-    virtual void ImportMacro(Device page);
-    virtual void ExportMacro(Device page);
-    virtual void InsertMacroMouseAction(Device page, MacroMouseInsert action);
-    virtual void ChangeMacroStep(Device page, MacroStepField field, int item);
-    virtual void ChangeMacroStepValue(Device page, MacroEditField field, int value);
-    virtual void TakeMacroPointerMove(Device page, PointerMove move, int value);
-    virtual void EditMacroStep(Device page, int row);
+    virtual void AddMacro(DeviceKind page);
+    virtual void DeleteMacro(DeviceKind page);
+    virtual void OpenMacro(DeviceKind page, int item);
+    virtual void MoveMacroStep(DeviceKind page, MacroStepMove move);
+    virtual void CancelMacroEdit(DeviceKind page);
+    virtual void SaveMacroEdit(DeviceKind page);
+    virtual void SaveMacroName(DeviceKind page);
+    virtual void ImportMacro(DeviceKind page);
+    virtual void ExportMacro(DeviceKind page);
+    virtual void InsertMacroMouseAction(DeviceKind page, MacroMouseInsert action);
+    virtual void ChangeMacroStep(DeviceKind page, MacroStepField field, int item);
+    virtual void ChangeMacroStepValue(DeviceKind page, MacroEditField field, int value);
+    virtual void TakeMacroPointerMove(DeviceKind page, PointerMove move, int value);
+    virtual void EditMacroStep(DeviceKind page, int row);
 
     // ---- cursor sequences ----
     virtual void SendCursorSequences();
@@ -149,14 +140,14 @@ class SubsystemOperations {
     virtual void ExportCursorFile();
 
     // ---- profiles ----
-    virtual void RunProfileOp(ProfileList list, ProfileOp op);
-    virtual void RenameProfile(ProfileList list);
-    virtual void LoadProfile(ProfileList list, int item);
-    virtual void LinkProfileToExecutable(ProfileList list);
-    virtual void RemoveProfileLink(ProfileList list);
-    virtual void SetProfileLinkEnabled(ProfileList list, bool on);
+    virtual void RunProfileOp(ListId list, ProfileOp op);
+    virtual void RenameProfile(ListId list);
+    virtual void LoadProfile(ListId list, int item);
+    virtual void LinkProfileToExecutable(ListId list);
+    virtual void RemoveProfileLink(ListId list);
+    virtual void SetProfileLinkEnabled(ListId list, bool on);
     // Rewrites the selected profile file of a list from memory; every settings change calls it.
-    virtual void StoreCurrentProfile(ProfileList list);
+    virtual void StoreCurrentProfile(ListId list);
     // The device-profile watcher's decision, on the UI thread: the mouse device profile at
     // `position` should be in force; `linked`: because its program is in front.
     virtual void ApplyDeviceProfileWatch(int position, bool linked);

@@ -36,7 +36,7 @@ struct Rig {
         channel.FindAndOpen();
     }
     gmd::VirtualHidBus bus;
-    gmd::emu::EmulatedDevice mouse{gmd::emu::DeviceKind::Mouse, bus};
+    gmd::emu::EmulatedDevice mouse{gmd::DeviceKind::Mouse, bus};
     gmd::CDeviceChannel channel{bus.MakeBackend()};
 };
 

@@ -68,7 +68,7 @@ double Ms(Clock::duration d) {
 
 void BM_SliderReleaseToDeviceWrite(benchmark::State& state) {
     VirtualHidBus bus;
-    emu::EmulatedDevice mouse(emu::DeviceKind::Mouse, bus);
+    emu::EmulatedDevice mouse(DeviceKind::Mouse, bus);
     mouse.SetReportDelay(std::chrono::milliseconds(1));  // full-speed USB, each way
     mouse.Plug();
     auto window = std::make_unique<app::CMainWnd>(MakeTracingBackend(bus.MakeBackend(), OnReport));

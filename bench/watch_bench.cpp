@@ -21,7 +21,7 @@
 
 namespace {
 
-using gmd::emu::DeviceKind;
+using gmd::DeviceKind;
 
 class SilentEvents final : public gmd::MouseWatchEvents {
   public:

@@ -355,9 +355,10 @@ int Set(gmd::CDeviceChannel& channel, const std::string& name, const std::string
     if (const int rc = ReadLiveSettings(channel, blocks); rc != kExitOk) {
         return rc;
     }
-    if (field->maxIsDpiStepMax && (*value < field->min || *value > blocks.DpiStepMax())) {
+    if (!gmd::mouse::FieldAccepts(*field, *value, blocks.DpiStepMax())) {
         gmd::CloseSession(channel);
-        return RangeRefused(field->name, field->min, blocks.DpiStepMax());
+        return RangeRefused(field->name, field->min,
+                            gmd::mouse::FieldMax(*field, blocks.DpiStepMax()));
     }
     gmd::mouse::WriteLiveField(blocks.mouseLive, *field, *value);
     const int r = gmd::mouse::SendMouseLive(channel, blocks);
@@ -1088,7 +1089,7 @@ int main(int argc, char** argv) {
     if (useVirtual) {
         session.bus = std::make_unique<gmd::VirtualHidBus>();
         session.virtualMouse =
-            std::make_unique<gmd::emu::EmulatedDevice>(gmd::emu::DeviceKind::Mouse, *session.bus);
+            std::make_unique<gmd::emu::EmulatedDevice>(gmd::DeviceKind::Mouse, *session.bus);
         session.virtualMouse->Plug();
         session.backend = session.bus->MakeBackend();
     } else {

@@ -3,28 +3,11 @@
 #include <charconv>
 #include <cstdio>
 #include <string_view>
+#include "platform/text.h"
 
 namespace gmd {
 
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string MakeCollectionPath(const std::string& node, uint16_t vendorId, uint16_t productId,
                                size_t collectionIndex) {
@@ -44,7 +27,7 @@ bool SplitCollectionPath(const std::string& path, std::string& node, size_t& col
     while (true) {
         const size_t amp = rest.find('&');
         const std::string_view field = rest.substr(0, amp);
-        if (StartsWithNoCase(field, "col_")) {
+        if (StartsWithIgnoreCase(field, "col_")) {
             const std::string_view digits = field.substr(4);
             size_t value = 0;
             const char* first = digits.data();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include "platform/text.h"
 
 namespace gmd {
 
@@ -14,15 +15,7 @@ constexpr size_t kMaxUsageSlots = size_t{1} << 20;
 uint16_t ParseMarkedHex(const std::string& path, const char* marker) {
     const size_t markerLength = 4;
     for (size_t i = 0; i + markerLength <= path.size(); ++i) {
-        bool match = true;
-        for (size_t k = 0; k < markerLength; ++k) {
-            const auto c = static_cast<unsigned char>(path[i + k]);
-            if (std::tolower(c) != marker[k]) {
-                match = false;
-                break;
-            }
-        }
-        if (!match) {
+        if (!EqualsIgnoreCase(std::string_view(path).substr(i, markerLength), marker)) {
             continue;
         }
         uint32_t value = 0;

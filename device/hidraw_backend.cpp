@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "device/report_descriptor.h"
+#include "platform/text.h"
 
 namespace gmd {
 
@@ -164,11 +165,7 @@ bool ParsePathMarker(std::string_view suffix, std::string_view marker, uint16_t&
     while (true) {
         const size_t amp = suffix.find('&');
         const std::string_view field = suffix.substr(0, amp);
-        bool match = field.size() > marker.size();
-        for (size_t i = 0; match && i < marker.size(); ++i) {
-            const char c = field[i];
-            match = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == marker[i];
-        }
+        const bool match = field.size() > marker.size() && StartsWithIgnoreCase(field, marker);
         if (match) {
             uint32_t number = 0;
             for (const char c : field.substr(marker.size())) {

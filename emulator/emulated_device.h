@@ -10,11 +10,10 @@
 #include <mutex>
 #include <vector>
 
+#include "device/device_kind.h"
 #include "device/virtual_hid_bus.h"
 
 namespace gmd::emu {
-
-enum class DeviceKind { Mouse, Keyboard, Mousepad };
 
 enum class Fault {
     NoReply,       // accept the write, send nothing back

@@ -16,32 +16,34 @@ int ClampWheelLines(int lines) {
     return std::clamp(lines, kMinWheelLines, kMaxWheelLines);
 }
 
-// The live block's fields that a user may set, in block order.
+// The live block's fields, in block order: the tool sets them by name, the mouse page by offset,
+// and both take a value only within the field's range. The light profile stores the whole host
+// block, but a stage colour is a setting of the device profile alone.
 constexpr LiveField kLiveFields[] = {
-    {"profileIndex", live::profileIndex, 0, kProfileCount - 1},
-    {"lightMode", live::lightMode, 0, 6},
-    {"lightBrightness", live::lightBrightness, 0, 255},
-    {"lightSpeed", live::lightSpeed, 0, 4},
-    {"lightDirection", live::lightDirection, 0, 1},
-    {"colourCycle", live::colourCycle, 0, 255},
-    {"lightRed", live::lightRed, 0, 255},
-    {"lightGreen", live::lightGreen, 0, 255},
-    {"lightBlue", live::lightBlue, 0, 255},
-    {"effectPhase", live::effectPhase, 0, 2},
-    {"reportRate", live::reportRate, 0, 3},
-    {"dpiStep1", live::dpiStep1, 0, 255, true},
-    {"dpiStep2", live::dpiStep2, 0, 255, true},
-    {"dpiStep3", live::dpiStep3, 0, 255, true},
-    {"dpiStep4", live::dpiStep4, 0, 255, true},
-    {"dpiStage", live::dpiStage, 0, 5},
-    {"dpiStep5", live::dpiStep5, 0, 255, true},
-    {"dpiColour1", live::dpiColour1 + 0, 0, 0xFFFFFF, false, 3},
-    {"dpiColour2", live::dpiColour1 + 3, 0, 0xFFFFFF, false, 3},
-    {"dpiColour3", live::dpiColour1 + 6, 0, 0xFFFFFF, false, 3},
-    {"dpiColour4", live::dpiColour1 + 9, 0, 0xFFFFFF, false, 3},
-    {"dpiColour5", live::dpiColour1 + 12, 0, 0xFFFFFF, false, 3},
-    {"liftHeight", live::liftHeight, 0, 2},
-    {"lineAdjust", live::lineAdjust, 0, 1},
+    {"profileIndex", live::profileIndex, 0, kProfileCount - 1, false, 1, true, ""},
+    {"lightMode", live::lightMode, 0, 6, false, 1, true, ""},
+    {"lightBrightness", live::lightBrightness, 0, 255, false, 1, true, "ms_deng_light_slider"},
+    {"lightSpeed", live::lightSpeed, 0, 4, false, 1, true, "ms_deng_speed_slider"},
+    {"lightDirection", live::lightDirection, 0, 1, false, 1, true, "ms_Deng_FXL_check"},
+    {"colourCycle", live::colourCycle, 0, 255, false, 1, true, "ms_Deng_7color_check"},
+    {"lightRed", live::lightRed, 0, 255, false, 1, true, ""},
+    {"lightGreen", live::lightGreen, 0, 255, false, 1, true, ""},
+    {"lightBlue", live::lightBlue, 0, 255, false, 1, true, ""},
+    {"effectPhase", live::effectPhase, 0, 2, false, 1, true, ""},
+    {"reportRate", live::reportRate, 0, 3, false, 1, true, "ms_report_fct_combo"},
+    {"dpiStep1", live::dpiStep1, 0, 255, true, 1, true, "ms_DPI1_slider"},
+    {"dpiStep2", live::dpiStep2, 0, 255, true, 1, true, "ms_DPI2_slider"},
+    {"dpiStep3", live::dpiStep3, 0, 255, true, 1, true, "ms_DPI3_slider"},
+    {"dpiStep4", live::dpiStep4, 0, 255, true, 1, true, "ms_DPI4_slider"},
+    {"dpiStage", live::dpiStage, 0, 5, false, 1, true, ""},
+    {"dpiStep5", live::dpiStep5, 0, 255, true, 1, true, "ms_DPI5_slider"},
+    {"dpiColour1", live::dpiColour1 + 0, 0, 0xFFFFFF, false, 3, false, "ms_DPIcolor_btn_1"},
+    {"dpiColour2", live::dpiColour1 + 3, 0, 0xFFFFFF, false, 3, false, "ms_DPIcolor_btn_2"},
+    {"dpiColour3", live::dpiColour1 + 6, 0, 0xFFFFFF, false, 3, false, "ms_DPIcolor_btn_3"},
+    {"dpiColour4", live::dpiColour1 + 9, 0, 0xFFFFFF, false, 3, false, "ms_DPIcolor_btn_4"},
+    {"dpiColour5", live::dpiColour1 + 12, 0, 0xFFFFFF, false, 3, false, "ms_DPIcolor_btn_5"},
+    {"liftHeight", live::liftHeight, 0, 2, false, 1, true, "heightLow"},
+    {"lineAdjust", live::lineAdjust, 0, 1, false, 1, true, "ms_line_adjust"},
 };
 
 struct SensorEntry {
@@ -209,6 +211,27 @@ void WriteLiveField(LiveBlock& block, const LiveField& field, int value) {
     for (size_t i = field.width; i-- > 0; value >>= 8) {
         block[field.offset + i] = static_cast<uint8_t>(value);
     }
+}
+
+const LiveField* LiveFieldAt(size_t offset) {
+    for (const LiveField& field : kLiveFields) {
+        if (field.offset == offset) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+int FieldMax(const LiveField& field, int dpiStepMax) {
+    return field.maxIsDpiStepMax ? std::min(dpiStepMax, field.max) : field.max;
+}
+
+bool FieldAccepts(const LiveField& field, int value, int dpiStepMax) {
+    return value >= field.min && value <= FieldMax(field, dpiStepMax);
+}
+
+int ClampToField(const LiveField& field, int value, int dpiStepMax) {
+    return std::clamp(value, field.min, FieldMax(field, dpiStepMax));
 }
 
 const LiveField* FindLiveField(std::string_view name) {

@@ -130,9 +130,10 @@ int ClampPointerSpeed(int speed);
 // One step of the wheel-lines buttons from the number shown (1-100).
 int StepWheelLines(int shown, bool up);
 
-// The live-block fields a tool may set by name, with their ranges. Fields bounded by the
-// mouse's highest DPI step say so. A stage colour spans three bytes, red first, and is read
-// and written as one 0xRRGGBB value.
+// The live-block fields, each described once for the tool and the pages: its range (fields
+// bounded by the mouse's highest DPI step say so), its width (a stage colour spans three bytes,
+// red first, read and written as one 0xRRGGBB value), whether the light profile stores it as
+// well as the device profile, and the control that sets it ("" when none does).
 struct LiveField {
     std::string_view name;
     size_t offset;
@@ -140,9 +141,16 @@ struct LiveField {
     int max;
     bool maxIsDpiStepMax = false;
     size_t width = 1;
+    bool inLightProfile = true;
+    std::string_view control;
 };
 std::span<const LiveField> LiveFields();
 const LiveField* FindLiveField(std::string_view name);  // exact name, nullptr when unknown
+const LiveField* LiveFieldAt(size_t offset);            // the field starting there, or nullptr
+// The field's top for a mouse whose highest DPI step is dpiStepMax.
+int FieldMax(const LiveField& field, int dpiStepMax);
+bool FieldAccepts(const LiveField& field, int value, int dpiStepMax);
+int ClampToField(const LiveField& field, int value, int dpiStepMax);
 int ReadLiveField(const LiveBlock& block, const LiveField& field);
 void WriteLiveField(LiveBlock& block, const LiveField& field, int value);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/main_wnd.h"
 #include "device/command_set.h"
+#include "device/device_channel.h"
 #include "mouse/mouse_device.h"
 #include "platform/debug_output.h"
 #include "platform/ini_file.h"
@@ -43,10 +43,6 @@ void SetTextColour(ui::CPaintManagerUI& pm, const std::string& name, ui::DWORD c
 ui::DWORD Argb(uint8_t red, uint8_t green, uint8_t blue) {
     return 0xFF000000u | (static_cast<ui::DWORD>(red) << 16) |
            (static_cast<ui::DWORD>(green) << 8) | blue;
-}
-
-uint8_t Byte(int value) {
-    return static_cast<uint8_t>(std::clamp(value, 0, 255));
 }
 
 }  // namespace
@@ -116,11 +112,15 @@ void PointerApplier::Run() {
 // ---------------------------------------------------------------------------------------------
 // MousePage
 
-MousePage::MousePage(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer)
-    : wnd_(wnd), pointer_(std::move(pointer)) {}
+MousePage::MousePage(host::PageHost& host, std::shared_ptr<PointerSettings> pointer)
+    : host_(host), pointer_(std::move(pointer)) {}
 
 ui::CPaintManagerUI& MousePage::Pm() {
-    return wnd_.GetPaintManager();
+    return host_.Controls();
+}
+
+CDeviceChannel& MousePage::Channel() {
+    return host_.Channel(DeviceKind::Mouse);
 }
 
 void MousePage::Startup() {
@@ -156,14 +156,14 @@ void MousePage::ShowPointerTips() {
 void MousePage::ReadOut() {
     if (!hostBlockFromProfile_) {
         // No profile gave host block 0: start from what the mouse holds, not from zeros.
-        ReadMemory(wnd_.MouseDevice(), blocks_.mouseHostBlock[0], mouse::kLiveSendSize, 0);
+        ReadMemory(Channel(), blocks_.mouseHostBlock[0], mouse::kLiveSendSize, 0);
     }
-    mouse::ReadOutMouse(wnd_.MouseDevice(), blocks_);
-    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    mouse::ReadOutMouse(Channel(), blocks_);
+    host_.StoreProfile(ListId::MouseDevice);
 }
 
 void MousePage::RefreshOnRequest() {
-    mouse::RefreshMouseOnRequest(wnd_.MouseDevice(), blocks_);
+    mouse::RefreshMouseOnRequest(Channel(), blocks_);
     Store(true, true);
 }
 
@@ -247,7 +247,6 @@ void MousePage::RefreshControls() {
         check->Selected(!left, false);
     }
 
-    wnd_.Operations().RefreshKeyFunctionLists();
     ShowPointerTips();
 
     if (blocks_.fullRefresh) {
@@ -286,41 +285,48 @@ void MousePage::ShowColourFields() {
 }
 
 void MousePage::SendChangedLiveBlocks() {
-    if (wnd_.m_mouseSendFlag.exchange(0) != 0) {
-        mouse::SendMouseLive(wnd_.MouseDevice(), blocks_);
+    if (host_.TakeLiveChanged(DeviceKind::Mouse)) {
+        mouse::SendMouseLive(Channel(), blocks_);
     }
 }
 
 void MousePage::MarkLiveChanged() {
-    wnd_.m_mouseSendFlag.store(1);
+    host_.MarkLiveChanged(DeviceKind::Mouse);
 }
 
 void MousePage::Store(bool light, bool device) {
     if (light) {
-        wnd_.Operations().StoreCurrentProfile(ProfileList::MouseLight);
+        host_.StoreProfile(ListId::MouseLight);
     }
     if (device) {
-        wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+        host_.StoreProfile(ListId::MouseDevice);
     }
 }
 
 // ---- handlers -------------------------------------------------------------------------------
 
-void MousePage::ChangeLive(size_t offset, uint8_t value, bool storeLight) {
+void MousePage::ChangeLive(size_t offset, int value) {
+    const mouse::LiveField* field = mouse::LiveFieldAt(offset);
+    if (field == nullptr) {
+        return;
+    }
+    // Bounded as the tool bounds it; before the mouse told its highest DPI step, by the field.
+    const int stepMax = blocks_.DpiStepMax() > 0 ? blocks_.DpiStepMax() : field->max;
     {
         std::lock_guard lock(blocks_.lightMutex);
-        blocks_.mouseLive[offset] = value;
+        mouse::WriteLiveField(blocks_.mouseLive, *field,
+                              mouse::ClampToField(*field, value, stepMax));
     }
     MarkLiveChanged();
-    Store(storeLight, true);
+    Store(field->inLightProfile, true);
 }
 
 void MousePage::SetBrightness(int value) {
-    ChangeLive(mouse::live::lightBrightness, Byte(value));
+    ChangeLive(mouse::live::lightBrightness, value);
 }
 
 void MousePage::SetLightSpeed(int sliderValue) {
-    ChangeLive(mouse::live::lightSpeed, Byte(4 - sliderValue));
+    ChangeLive(mouse::live::lightSpeed, 4 - sliderValue);
 }
 
 void MousePage::SetDpiStage(int stage, int position) {
@@ -328,7 +334,7 @@ void MousePage::SetDpiStage(int stage, int position) {
         return;
     }
     ShowDpiStageValue(stage, position);
-    ChangeLive(mouse::DpiStepOffset(stage), Byte(position));
+    ChangeLive(mouse::DpiStepOffset(stage), position);
 }
 
 void MousePage::ShowDpiStageValue(int stage, int position) {
@@ -339,22 +345,14 @@ void MousePage::SetReportRate(int item) {
     if (item < 0) {
         return;  // nothing selected
     }
-    ChangeLive(mouse::live::reportRate, Byte(item));
+    ChangeLive(mouse::live::reportRate, item);
 }
 
 void MousePage::SetDpiStageColour(int stage, uint32_t argb) {
     if (stage < 1 || stage > mouse::kDpiStages) {
         return;
     }
-    const size_t c = mouse::DpiColourOffset(stage);
-    {
-        std::lock_guard lock(blocks_.lightMutex);
-        blocks_.mouseLive[c] = static_cast<uint8_t>(argb >> 16);
-        blocks_.mouseLive[c + 1] = static_cast<uint8_t>(argb >> 8);
-        blocks_.mouseLive[c + 2] = static_cast<uint8_t>(argb);
-    }
-    MarkLiveChanged();
-    Store(false, true);
+    ChangeLive(mouse::DpiColourOffset(stage), static_cast<int>(argb & 0xFFFFFFu));
 }
 
 void MousePage::SetColourCycle(bool on) {
@@ -367,7 +365,7 @@ void MousePage::SetLightDirection(bool left) {
 }
 
 void MousePage::SetLiftHeight(int level) {
-    ChangeLive(mouse::live::liftHeight, Byte(level));
+    ChangeLive(mouse::live::liftHeight, level);
 }
 
 void MousePage::SetLineAdjust(bool on) {
@@ -399,8 +397,7 @@ void MousePage::StepWheelLines(bool up) {
 }
 
 void MousePage::SwitchOnboardProfile(int index) {
-    if (mouse::SwitchOnboardProfile(wnd_.MouseDevice(), blocks_, index) !=
-        mouse::SwitchOutcome::Switched) {
+    if (mouse::SwitchOnboardProfile(Channel(), blocks_, index) != mouse::SwitchOutcome::Switched) {
         return;
     }
     if (ui::CControlUI* panel = Pm().FindControl("ms_tab_function")) {
@@ -411,16 +408,47 @@ void MousePage::SwitchOnboardProfile(int index) {
 
 void MousePage::RestoreDefaults() {
     PutHostSettings(10, 3);
-    FactoryReset(wnd_.MouseDevice());
+    FactoryReset(Channel());
     // The mouse now holds its factory settings; read them back, from the mouse and not from the
     // profile in force, so the pages, the profile and the next send do not carry the old ones.
     hostBlockFromProfile_ = false;
-    if (wnd_.MouseDevice().IsConnected()) {
-        ui::SetTimer(wnd_.GetHWND(), TIMER_MOUSE_ATTACH, 500);
+    if (Channel().IsConnected()) {
+        host_.ReadOutLater(DeviceKind::Mouse, 500);
     }
 }
 
 // ---- profiles -------------------------------------------------------------------------------
+
+std::vector<std::pair<ListId, host::ProfileListBinding>> MousePage::ProfileBindings() {
+    auto& image = blocks_.mouseBankImage[0];
+    host::ProfileListBinding device{
+        [this] { return blocks_.DeviceBlob(); },
+        [this](std::span<const uint8_t> blob) {
+            blocks_.LoadDeviceBlob(blob, SystemPointerSpeed());
+        },
+        [this] { ApplyDeviceProfile(); },
+        [this](std::span<const uint8_t> blob) { ResetDeviceProfile(blob); }};
+    host::ProfileListBinding light{
+        [this] {
+            const auto blob = blocks_.LightBlob();
+            return std::vector<uint8_t>(blob.begin(), blob.end());
+        },
+        [this](std::span<const uint8_t> blob) { blocks_.LoadLightBlob(blob); },
+        [this] { ApplyLightProfile(); },
+        [this](std::span<const uint8_t> blob) { ResetLightProfile(blob); }};
+    host::ProfileListBinding key{
+        [&image] { return std::vector<uint8_t>(image.begin(), image.end()); },
+        [&image](std::span<const uint8_t> blob) {
+            if (blob.size() >= image.size()) {
+                std::copy_n(blob.begin(), image.size(), image.begin());
+            }
+        },
+        [this] { ApplyKeyProfile(); },
+        [this](std::span<const uint8_t> blob) { ResetKeyProfile(blob); }};
+    return {{ListId::MouseDevice, std::move(device)},
+            {ListId::MouseLight, std::move(light)},
+            {ListId::MouseKey, std::move(key)}};
+}
 
 void MousePage::ApplyDeviceProfile() {
     hostBlockFromProfile_ = true;
@@ -429,10 +457,9 @@ void MousePage::ApplyDeviceProfile() {
     ShowWheelLines();
     pointer_.ApplyWheelLines(blocks_.wheelLines);
     RefreshControls();
-    CDeviceChannel& channel = wnd_.MouseDevice();
+    CDeviceChannel& channel = Channel();
     WriteMemory(channel, std::span<const uint8_t>(blocks_.mouseHostBlock[0]), mouse::kLiveSize, 0);
     MarkLiveChanged();
-    wnd_.Operations().RefreshKeyFunctionLists();
     WriteBankImage(channel, blocks_.mouseBankImage[0], 0);
 }
 
@@ -450,8 +477,7 @@ void MousePage::ApplyKeyProfile() {
         panel->SetVisible(false);
         panel->SetEnabled(false);
     }
-    wnd_.Operations().RefreshKeyFunctionLists();
-    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+    WriteBankImage(Channel(), blocks_.mouseBankImage[0], 0);
 }
 
 void MousePage::ResetDeviceProfile(std::span<const uint8_t> blob) {
@@ -467,12 +493,12 @@ void MousePage::ResetDeviceProfile(std::span<const uint8_t> blob) {
     }
     hostBlockFromProfile_ = true;
     // Stored before pointer speed and wheel lines change: the file keeps the previous two.
-    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    host_.StoreProfile(ListId::MouseDevice);
     blocks_.fullRefresh = true;
     RefreshControls();
     MarkLiveChanged();
     PutHostSettings(10, 3);
-    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+    WriteBankImage(Channel(), blocks_.mouseBankImage[0], 0);
 }
 
 void MousePage::ResetLightProfile(std::span<const uint8_t> blob) {
@@ -485,8 +511,8 @@ void MousePage::ResetLightProfile(std::span<const uint8_t> blob) {
         std::copy_n(blocks_.mouseHostBlock[0].begin(), mouse::kLiveSize, blocks_.mouseLive.begin());
     }
     hostBlockFromProfile_ = true;
-    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseLight);
-    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseDevice);
+    host_.StoreProfile(ListId::MouseLight);
+    host_.StoreProfile(ListId::MouseDevice);
     RefreshControls();
     MarkLiveChanged();
     PutHostSettings(10, 1);
@@ -497,9 +523,9 @@ void MousePage::ResetKeyProfile(std::span<const uint8_t> blob) {
         return;
     }
     std::copy_n(blob.begin(), mouse::kImageSize, blocks_.mouseBankImage[0].begin());
-    wnd_.Operations().StoreCurrentProfile(ProfileList::MouseKey);
+    host_.StoreProfile(ListId::MouseKey);
     RefreshControls();
-    WriteBankImage(wnd_.MouseDevice(), blocks_.mouseBankImage[0], 0);
+    WriteBankImage(Channel(), blocks_.mouseBankImage[0], 0);
 }
 
 void MousePage::PutHostSettings(int speed, int lines) {

@@ -9,8 +9,10 @@
 #include <optional>
 #include <span>
 #include <thread>
+#include <utility>
+#include <vector>
 
-#include "app/operations.h"
+#include "host/page_host.h"
 #include "mouse/mouse_blocks.h"
 #include "platform/pointer_settings.h"
 
@@ -20,7 +22,7 @@ class CPaintManagerUI;
 
 namespace gmd::app {
 
-class CMainWnd;
+using profiles::ListId;
 
 // Applies pointer speed and wheel lines to the desktop off the UI thread (a desktop backend may
 // run a helper program). Only the newest value of each waits; the thread ends with the object.
@@ -52,7 +54,7 @@ class PointerApplier {
 
 class MousePage {
   public:
-    MousePage(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer);
+    MousePage(host::PageHost& host, std::shared_ptr<PointerSettings> pointer);
 
     mouse::MouseBlocks& Blocks() { return blocks_; }
     PointerApplier& Pointer() { return pointer_; }
@@ -85,6 +87,9 @@ class MousePage {
     void SwitchOnboardProfile(int index);
     void RestoreDefaults();
 
+    // The mouse's three profile lists (device, light, key) bound to these blocks.
+    std::vector<std::pair<ListId, host::ProfileListBinding>> ProfileBindings();
+
     // After a profile of the list was loaded into the blocks: the pages, the desktop and the
     // mouse follow it.
     void ApplyDeviceProfile();
@@ -103,10 +108,11 @@ class MousePage {
 
   private:
     ui::CPaintManagerUI& Pm();
+    CDeviceChannel& Channel();
     void MarkLiveChanged();
-    // A live-block field changed by a control: sent, and stored in the device profile (and the
-    // light profile unless told otherwise).
-    void ChangeLive(size_t offset, uint8_t value, bool storeLight = true);
+    // A live-block field changed by a control: bounded by the field table, sent, and stored in
+    // the profiles the table names.
+    void ChangeLive(size_t offset, int value);
     // Pointer speed and wheel lines into the blocks, the controls and the desktop.
     void PutHostSettings(int speed, int lines);
     void Store(bool light, bool device);
@@ -115,7 +121,7 @@ class MousePage {
     void ShowColourFields();
     void ShowPointerTips();
 
-    CMainWnd& wnd_;
+    host::PageHost& host_;
     mouse::MouseBlocks blocks_;
     PointerApplier pointer_;
     bool hostBlockFromProfile_ = false;

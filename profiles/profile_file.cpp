@@ -68,9 +68,9 @@ int ReadProfileFile(const std::filesystem::path& path, std::span<uint8_t> buffer
     return kProfileRead;
 }
 
-std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceCode device) {
+std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceKind device) {
     std::string bytes(kProfileHeaderSize, '\0');
-    const auto code = static_cast<uint16_t>(device);
+    const uint16_t code = FileDeviceCode(device);
     bytes[0] = static_cast<char>(kProfileMagic & 0xFF);
     bytes[1] = static_cast<char>(kProfileMagic >> 8);
     bytes[4] = static_cast<char>(code & 0xFF);
@@ -80,7 +80,7 @@ std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceCode device) {
 }
 
 bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> blob,
-                      DeviceCode device) {
+                      DeviceKind device) {
     const std::string bytes = ProfileFileBytes(blob, device);
     std::string error;
     bool written = false;

@@ -26,9 +26,9 @@ int ReadProfileFile(const std::filesystem::path& path, std::span<uint8_t> buffer
 // Creates or replaces the file atomically (temporary file, flush, rename) under a per-file
 // lock. false (and a debug line) when it could not be written; the old file is then untouched.
 bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> blob,
-                      DeviceCode device);
+                      DeviceKind device);
 
 // The bytes of a profile file: the header (reserved bytes zero) and the blob.
-std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceCode device);
+std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceKind device);
 
 }  // namespace gmd::profiles

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/main_wnd.h"
-#include "device/command_set.h"
-#include "mouse/mouse_page.h"
 #include "platform/debug_output.h"
 #include "profiles/profile_index.h"
 #include "profiles/profile_store.h"
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
+#include "ui/paint_manager.h"
 
 namespace gmd::app {
 
@@ -19,25 +17,19 @@ namespace {
 using profiles::ListId;
 using profiles::OpResult;
 
-ListId Id(ProfileList list) {
-    return static_cast<ListId>(static_cast<int>(list));
+const profiles::ListInfo& InfoOf(ListId list) {
+    return profiles::Info(list);
 }
 
-const profiles::ListInfo& InfoOf(ProfileList list) {
-    return profiles::Info(Id(list));
-}
-
-std::vector<ProfileList> ListsOf(Device device) {
-    switch (device) {
-        case Device::Mouse:
-            return {ProfileList::MouseDevice, ProfileList::MouseLight, ProfileList::MouseKey};
-        case Device::Keyboard:
-            return {ProfileList::KeyboardDevice, ProfileList::KeyboardLight,
-                    ProfileList::KeyboardKey};
-        case Device::Mousepad:
-            return {ProfileList::MousepadLight};
+std::vector<ListId> ListsOf(DeviceKind device) {
+    std::vector<ListId> lists;
+    for (int i = 0; i < profiles::kListCount; ++i) {
+        const auto list = static_cast<ListId>(i);
+        if (profiles::Info(list).device == device) {
+            lists.push_back(list);
+        }
     }
-    return {};
+    return lists;
 }
 
 // The file name part of a program path; Windows paths in files made there use backslashes.
@@ -52,21 +44,21 @@ std::optional<std::string> ProgramFileName(const std::string& path) {
 enum RemovalCase { kUnchecked = 0, kCancelled = 1, kNoSeparator = 2 };
 
 // Whether the link name row stays visible after a link was removed, by list and case.
-bool LinkRowVisible(ProfileList list, int removalCase) {
+bool LinkRowVisible(ListId list, int removalCase) {
     switch (list) {
-        case ProfileList::MouseDevice:
-        case ProfileList::KeyboardDevice:
+        case ListId::MouseDevice:
+        case ListId::KeyboardDevice:
             return removalCase == kUnchecked;
-        case ProfileList::KeyboardLight:
+        case ListId::KeyboardLight:
             return removalCase != kNoSeparator;
-        case ProfileList::KeyboardKey:
+        case ListId::KeyboardKey:
             return true;
         default:
             return false;
     }
 }
 
-ui::FileDialogOptions ProfileDialog(ProfileList list) {
+ui::FileDialogOptions ProfileDialog(ListId list) {
     const std::string ext(InfoOf(list).extension.substr(1));  // "config", "led", "pro"
     ui::FileDialogOptions options;
     options.defaultExtension = ext;
@@ -75,26 +67,21 @@ ui::FileDialogOptions ProfileDialog(ProfileList list) {
     return options;
 }
 
-template <size_t N>
-void CopyInto(std::array<uint8_t, N>& to, std::span<const uint8_t> from, size_t offset) {
-    std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(offset), N, to.begin());
-}
-
 }  // namespace
 
-ProfilePage::ProfilePage(CMainWnd& wnd, MousePage& mouse) : wnd_(wnd), mouse_(mouse) {
+ProfilePage::ProfilePage(host::PageHost& host) : host_(host) {
     inForce_.fill(-1);
 }
 
-ui::CComboUI* ProfilePage::Combo(ProfileList list) {
+ui::CComboUI* ProfilePage::Combo(ListId list) {
     return dynamic_cast<ui::CComboUI*>(Control(list, "_profile_combo"));
 }
 
-ui::CControlUI* ProfilePage::Control(ProfileList list, const char* suffix) {
-    return wnd_.GetPaintManager().FindControl(std::string(InfoOf(list).controlStem) + suffix);
+ui::CControlUI* ProfilePage::Control(ListId list, const char* suffix) {
+    return host_.Controls().FindControl(std::string(InfoOf(list).controlStem) + suffix);
 }
 
-void ProfilePage::AddComboEntry(ProfileList list, const std::string& name, Row row) {
+void ProfilePage::AddComboEntry(ListId list, const std::string& name, Row row) {
     ui::CComboUI* combo = Combo(list);
     if (combo == nullptr) {
         return;
@@ -112,7 +99,7 @@ void ProfilePage::AddComboEntry(ProfileList list, const std::string& name, Row r
 }
 
 bool ProfilePage::Message(const char* textId, bool confirm) {
-    const int answer = wnd_.ShowMessageBox(textId);
+    const int answer = host_.ShowMessage(textId);
     return confirm ? answer == 1 : true;
 }
 
@@ -149,9 +136,9 @@ bool ProfilePage::Report(OpResult result) {
 
 // ---- lists ----------------------------------------------------------------------------------
 
-bool ProfilePage::FillProfileLists(Device device) {
-    for (const ProfileList list : ListsOf(device)) {
-        const ListId id = Id(list);
+bool ProfilePage::FillProfileLists(DeviceKind device) {
+    for (const ListId list : ListsOf(device)) {
+        const ListId id = list;
         if (profiles::ReadCount(id) > 0) {
             for (const profiles::ListEntry& entry : profiles::ReadList(id)) {
                 AddComboEntry(list, entry.name, Row::StartUp);
@@ -165,20 +152,20 @@ bool ProfilePage::FillProfileLists(Device device) {
         const int select = profiles::ReadSelect(id);
         inForce_[Index(list)] = select >= 0 && select < profiles::ReadCount(id) ? select : -1;
     }
-    if (device == Device::Mouse) {
-        if (ui::CControlUI* panel = wnd_.GetPaintManager().FindControl("ms_tab_function")) {
+    if (device == DeviceKind::Mouse) {
+        if (ui::CControlUI* panel = host_.Controls().FindControl("ms_tab_function")) {
             panel->SetEnabled(false);
         }
     }
     return true;
 }
 
-void ProfilePage::SelectProfile(ProfileList list, int position) {
+void ProfilePage::SelectProfile(ListId list, int position) {
     ui::CComboUI* combo = Combo(list);
     if (combo == nullptr || position < 0 || position >= combo->GetCount()) {
         return;
     }
-    const ListId id = Id(list);
+    const ListId id = list;
     const std::string name = combo->GetItemAt(position)->GetText();
     if (ui::CControlUI* edit = Control(list, "_profile_name_edit")) {
         edit->SetText(name);
@@ -220,138 +207,47 @@ void ProfilePage::SelectProfile(ProfileList list, int position) {
     ApplyLoaded(list);
 }
 
-void ProfilePage::StoreCurrentProfile(ProfileList list) {
+void ProfilePage::StoreCurrentProfile(ListId list) {
     const int position = inForce_[Index(list)];
     if (position < 0) {
         return;  // the list has no profile in force (its first use failed)
     }
+    if (!bindings_[Index(list)].blobFromMemory) {
+        return;  // no model holds this list: its file stays as it is
+    }
     const std::vector<uint8_t> blob = BlobFromMemory(list);
-    profiles::StoreBlob(Id(list), position, blob);
+    profiles::StoreBlob(list, position, blob);
 }
 
-std::vector<uint8_t> ProfilePage::BlobFromMemory(ProfileList list) {
-    mouse::MouseBlocks& blocks = mouse_.Blocks();
-    std::vector<uint8_t> blob;
-    // resize + copy rather than insert: GCC 12 at -O3 misreads insert's bounds here.
-    auto append = [&blob](std::span<const uint8_t> part) {
-        const size_t at = blob.size();
-        blob.resize(at + part.size());
-        std::copy(part.begin(), part.end(), blob.begin() + static_cast<std::ptrdiff_t>(at));
-    };
-    auto keyboardLight = [&] {
-        std::copy(keyboard_.live.begin(), keyboard_.live.end(), keyboard_.light.begin());
-        append(keyboard_.light);
-        const uint32_t n = keyboard_.customTable;
-        const uint8_t number[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                                   static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
-        append(number);
-        append(keyboard_.tables);
-    };
-    switch (list) {
-        case ProfileList::MouseDevice:
-            return blocks.DeviceBlob();
-        case ProfileList::MouseLight: {
-            const auto light = blocks.LightBlob();
-            return {light.begin(), light.end()};
-        }
-        case ProfileList::MouseKey:
-            append(blocks.mouseBankImage[0]);
-            break;
-        case ProfileList::KeyboardDevice:
-            append(keyboard_.image);
-            keyboardLight();
-            break;
-        case ProfileList::KeyboardLight:
-            keyboardLight();
-            break;
-        case ProfileList::KeyboardKey:
-            append(keyboard_.image);
-            break;
-        case ProfileList::MousepadLight:
-            std::copy(mousepad_.live.begin(), mousepad_.live.end(), mousepad_.light.begin());
-            append(mousepad_.light);
-            break;
-    }
-    return blob;
+void ProfilePage::Bind(ListId list, host::ProfileListBinding binding) {
+    bindings_[Index(list)] = std::move(binding);
 }
 
-void ProfilePage::LoadBlobIntoMemory(ProfileList list, std::span<const uint8_t> blob) {
-    mouse::MouseBlocks& blocks = mouse_.Blocks();
-    auto keyboardLight = [&](size_t at) {
-        CopyInto(keyboard_.light, blob, at);
-        keyboard_.customTable = static_cast<uint32_t>(blob[at + 64]) |
-                                (static_cast<uint32_t>(blob[at + 65]) << 8) |
-                                (static_cast<uint32_t>(blob[at + 66]) << 16) |
-                                (static_cast<uint32_t>(blob[at + 67]) << 24);
-        CopyInto(keyboard_.tables, blob, at + 68);
-        std::copy_n(keyboard_.light.begin(), keyboard_.live.size(), keyboard_.live.begin());
-    };
-    switch (list) {
-        case ProfileList::MouseDevice:
-            blocks.LoadDeviceBlob(blob, mouse_.SystemPointerSpeed());
-            break;
-        case ProfileList::MouseLight:
-            blocks.LoadLightBlob(blob);
-            break;
-        case ProfileList::MouseKey:
-            CopyInto(blocks.mouseBankImage[0], blob, 0);
-            break;
-        case ProfileList::KeyboardDevice:
-            CopyInto(keyboard_.image, blob, 0);
-            keyboardLight(512);
-            break;
-        case ProfileList::KeyboardLight:
-            keyboardLight(0);
-            break;
-        case ProfileList::KeyboardKey:
-            CopyInto(keyboard_.image, blob, 0);
-            break;
-        case ProfileList::MousepadLight:
-            CopyInto(mousepad_.light, blob, 0);
-            std::copy_n(mousepad_.light.begin(), mousepad_.live.size(), mousepad_.live.begin());
-            break;
+std::vector<uint8_t> ProfilePage::BlobFromMemory(ListId list) {
+    const auto& binding = bindings_[Index(list)];
+    return binding.blobFromMemory ? binding.blobFromMemory() : std::vector<uint8_t>();
+}
+
+void ProfilePage::LoadBlobIntoMemory(ListId list, std::span<const uint8_t> blob) {
+    if (const auto& binding = bindings_[Index(list)]; binding.loadBlob) {
+        binding.loadBlob(blob);
     }
 }
 
-void ProfilePage::ApplyLoaded(ProfileList list) {
-    switch (list) {
-        case ProfileList::MouseDevice:
-            mouse_.ApplyDeviceProfile();
-            break;
-        case ProfileList::MouseLight:
-            mouse_.ApplyLightProfile();
-            break;
-        case ProfileList::MouseKey:
-            mouse_.ApplyKeyProfile();
-            break;
-        case ProfileList::KeyboardDevice:
-        case ProfileList::KeyboardKey:
-            if (list == ProfileList::KeyboardKey) {
-                if (ui::CControlUI* panel = wnd_.GetPaintManager().FindControl("kb_tab_function")) {
-                    panel->SetEnabled(false);
-                }
-            } else {
-                wnd_.m_keyboardSendFlag.store(1);
-            }
-            WriteBankImage(wnd_.KeyboardDevice(), keyboard_.image, 0);
-            break;
-        case ProfileList::KeyboardLight:
-            wnd_.m_keyboardSendFlag.store(1);
-            break;
-        case ProfileList::MousepadLight:
-            wnd_.m_mousepadSendFlag.store(1);
-            break;
+void ProfilePage::ApplyLoaded(ListId list) {
+    if (const auto& binding = bindings_[Index(list)]; binding.apply) {
+        binding.apply();
     }
 }
 
 // ---- operations -----------------------------------------------------------------------------
 
-void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
+void ProfilePage::RunOperation(ListId list, ProfileOp op) {
     ui::CComboUI* combo = Combo(list);
     if (combo == nullptr) {
         return;
     }
-    const ListId id = Id(list);
+    const ListId id = list;
     const int selected = combo->GetCurSel();
     switch (op) {
         case ProfileOp::Add: {
@@ -405,7 +301,7 @@ void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
                 return;
             }
             int target = selected;
-            if (list == ProfileList::MouseDevice || list == ProfileList::KeyboardDevice) {
+            if (InfoOf(list).kind == profiles::ProfileKind::Device) {
                 const int before = combo->GetCount();
                 RunOperation(list, ProfileOp::Add);
                 // Into the new entry, also when its default could not be read and it was not
@@ -439,46 +335,13 @@ void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
     }
 }
 
-void ProfilePage::ResetList(ProfileList list, std::span<const uint8_t> blob) {
-    switch (list) {
-        case ProfileList::MouseDevice:
-            mouse_.ResetDeviceProfile(blob);
-            return;
-        case ProfileList::MouseLight:
-            mouse_.ResetLightProfile(blob);
-            return;
-        case ProfileList::MouseKey:
-            mouse_.ResetKeyProfile(blob);
-            return;
-        case ProfileList::KeyboardKey:
-            if (ui::CControlUI* panel = wnd_.GetPaintManager().FindControl("kb_tab_function");
-                panel && panel->IsVisible()) {
-                panel->SetVisible(false);
-                panel->SetEnabled(false);
-            }
-            CopyInto(keyboard_.image, blob, 0);
-            StoreCurrentProfile(list);
-            WriteBankImage(wnd_.KeyboardDevice(), keyboard_.image, 0);
-            return;
-        case ProfileList::KeyboardDevice:
-        case ProfileList::KeyboardLight:
-            LoadBlobIntoMemory(list, blob);
-            StoreCurrentProfile(list);
-            wnd_.m_keyboardSendFlag.store(1);
-            if (list == ProfileList::KeyboardDevice) {
-                WriteBankImage(wnd_.KeyboardDevice(), keyboard_.image, 0);
-            }
-            return;
-        case ProfileList::MousepadLight:
-            std::copy_n(blob.begin(), 56, mousepad_.light.begin());
-            std::copy_n(mousepad_.light.begin(), mousepad_.live.size(), mousepad_.live.begin());
-            StoreCurrentProfile(list);
-            wnd_.m_mousepadSendFlag.store(1);
-            return;
+void ProfilePage::ResetList(ListId list, std::span<const uint8_t> blob) {
+    if (const auto& binding = bindings_[Index(list)]; binding.reset) {
+        binding.reset(blob);
     }
 }
 
-void ProfilePage::RenameProfile(ProfileList list) {
+void ProfilePage::RenameProfile(ListId list) {
     ui::CComboUI* combo = Combo(list);
     ui::CControlUI* edit = Control(list, "_profile_name_edit");
     if (combo == nullptr || edit == nullptr) {
@@ -493,7 +356,7 @@ void ProfilePage::RenameProfile(ProfileList list) {
     if (selected < 0) {
         return;
     }
-    if (!Report(profiles::RenameProfile(Id(list), selected, name))) {
+    if (!Report(profiles::RenameProfile(list, selected, name))) {
         return;
     }
     ui::CControlUI* item = combo->GetItemAt(selected);
@@ -513,11 +376,11 @@ std::optional<std::string> ProfilePage::ChooseProgram() {
     return ui::GetOpenFileName(0, options);
 }
 
-void ProfilePage::RemoveLink(ProfileList list, int removalCase) {
+void ProfilePage::RemoveLink(ListId list, int removalCase) {
     ui::CComboUI* combo = Combo(list);
     const int selected = combo != nullptr ? combo->GetCurSel() : -1;
     if (selected >= 0) {
-        profiles::WriteLink(Id(list), selected, false, " ");
+        profiles::WriteLink(list, selected, false, " ");
     }
     if (ui::CControlUI* edit = Control(list, "_profile_link_edit")) {
         edit->SetText(" ");
@@ -527,7 +390,7 @@ void ProfilePage::RemoveLink(ProfileList list, int removalCase) {
     }
 }
 
-void ProfilePage::LinkTo(ProfileList list, const std::string& program) {
+void ProfilePage::LinkTo(ListId list, const std::string& program) {
     ui::CComboUI* combo = Combo(list);
     const int selected = combo != nullptr ? combo->GetCurSel() : -1;
     const auto file = ProgramFileName(program);
@@ -537,7 +400,7 @@ void ProfilePage::LinkTo(ProfileList list, const std::string& program) {
     if (ui::CControlUI* edit = Control(list, "_profile_link_edit")) {
         edit->SetText(*file);
     }
-    profiles::WriteLink(Id(list), selected, true, program);
+    profiles::WriteLink(list, selected, true, program);
     if (auto* check = dynamic_cast<ui::COptionUI*>(Control(list, "_profile_link_check"))) {
         check->Selected(true, false);
     }
@@ -546,7 +409,7 @@ void ProfilePage::LinkTo(ProfileList list, const std::string& program) {
     }
 }
 
-void ProfilePage::LinkCheckChanged(ProfileList list, bool checked) {
+void ProfilePage::LinkCheckChanged(ListId list, bool checked) {
     auto* check = dynamic_cast<ui::COptionUI*>(Control(list, "_profile_link_check"));
     if (!checked) {
         if (check != nullptr) {
@@ -566,7 +429,7 @@ void ProfilePage::LinkCheckChanged(ProfileList list, bool checked) {
         RemoveLink(list, kCancelled);
         return;
     }
-    if (profiles::FindLinkedProgram(Id(list), *program)) {
+    if (profiles::FindLinkedProgram(list, *program)) {
         Message("message_text_13");
         uncheck();
         return;
@@ -579,12 +442,12 @@ void ProfilePage::LinkCheckChanged(ProfileList list, bool checked) {
     LinkTo(list, *program);
 }
 
-void ProfilePage::ChooseLinkedProgram(ProfileList list) {
+void ProfilePage::ChooseLinkedProgram(ListId list) {
     const auto program = ChooseProgram();
     if (!program) {
         return;
     }
-    if (profiles::FindLinkedProgram(Id(list), *program)) {
+    if (profiles::FindLinkedProgram(list, *program)) {
         Message("message_text_13");
         if (auto* check = dynamic_cast<ui::COptionUI*>(Control(list, "_profile_link_check"))) {
             check->Selected(false, true);
@@ -596,7 +459,7 @@ void ProfilePage::ChooseLinkedProgram(ProfileList list) {
     }
 }
 
-void ProfilePage::CancelLink(ProfileList list) {
+void ProfilePage::CancelLink(ListId list) {
     if (auto* check = dynamic_cast<ui::COptionUI*>(Control(list, "_profile_link_check"))) {
         check->Selected(false, true);
     }
@@ -609,14 +472,14 @@ void ProfilePage::CancelLink(ProfileList list) {
 }
 
 void ProfilePage::ApplyWatcherDecision(profiles::WatcherDecision decision) {
-    ui::CComboUI* combo = Combo(ProfileList::MouseDevice);
+    ui::CComboUI* combo = Combo(ListId::MouseDevice);
     if (combo == nullptr) {
         return;
     }
     // The watcher read the user's selection on its own thread; a selection made since then is
     // newer, and applying the old one would write it back over the user's choice.
     const int position =
-        decision.linked ? decision.position : profiles::ReadSelect(Id(ProfileList::MouseDevice));
+        decision.linked ? decision.position : profiles::ReadSelect(ListId::MouseDevice);
     if (position < 0 || position >= combo->GetCount()) {
         return;
     }

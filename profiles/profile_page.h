@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/operations.h"
+#include "host/page_host.h"
 #include "platform/foreground_program.h"
 #include "profiles/profile_store.h"
 #include "profiles/profile_types.h"
@@ -25,26 +25,17 @@ class CControlUI;
 
 namespace gmd::app {
 
-class CMainWnd;
-class MousePage;
+using profiles::ListId;
 
-// Settings of the keyboard and the mousepad as their profile files carry them. Neither device
-// attaches; their lists, files and operations work on this memory all the same.
-struct KeyboardProfileData {
-    std::array<uint8_t, 512> image{};
-    std::array<uint8_t, 64> light{};
-    uint32_t customTable = 0;
-    std::array<uint8_t, 5 * 378> tables{};
-    std::array<uint8_t, 21> live{};
-};
-struct MousepadProfileData {
-    std::array<uint8_t, 64> light{};
-    std::array<uint8_t, 21> live{};
-};
+enum class ProfileOp { Add, Delete, Import, Export, Copy, Reset };
 
 class ProfilePage {
   public:
-    ProfilePage(CMainWnd& wnd, MousePage& mouse);
+    explicit ProfilePage(host::PageHost& host);
+
+    // The device model a list belongs to binds it; a list without a binding loads and stores
+    // nothing.
+    void Bind(ListId list, host::ProfileListBinding binding);
 
     // Where the default profile files are (the application folder).
     void SetApplicationFolder(std::filesystem::path folder) {
@@ -53,50 +44,45 @@ class ProfilePage {
 
     // Page start-up: the device's lists into their combo boxes, created on first use. false when
     // a default file was missing (the rest of the device's start-up is skipped).
-    bool FillProfileLists(Device device);
+    bool FillProfileLists(DeviceKind device);
     // The selection handling of a list's combo box.
-    void SelectProfile(ProfileList list, int position);
+    void SelectProfile(ListId list, int position);
     // The profile in force of a list from memory into its file.
-    void StoreCurrentProfile(ProfileList list);
-    void RunOperation(ProfileList list, ProfileOp op);
-    void RenameProfile(ProfileList list);
-    void LinkCheckChanged(ProfileList list, bool checked);
-    void ChooseLinkedProgram(ProfileList list);
-    void CancelLink(ProfileList list);
+    void StoreCurrentProfile(ListId list);
+    void RunOperation(ListId list, ProfileOp op);
+    void RenameProfile(ListId list);
+    void LinkCheckChanged(ListId list, bool checked);
+    void ChooseLinkedProgram(ListId list);
+    void CancelLink(ListId list);
 
     // On the UI thread: the watcher's decision for the mouse device list. A decision for the
     // user's selection takes the selection as the index holds it now, not as the watcher read it.
     void ApplyWatcherDecision(profiles::WatcherDecision decision);
     // The position whose file gets the list's changes (-1: none).
-    int InForce(ProfileList list) const { return inForce_[Index(list)]; }
-
-    KeyboardProfileData& Keyboard() { return keyboard_; }
-    MousepadProfileData& Mousepad() { return mousepad_; }
+    int InForce(ListId list) const { return inForce_[Index(list)]; }
 
   private:
-    static size_t Index(ProfileList list) { return static_cast<size_t>(list); }
-    ui::CComboUI* Combo(ProfileList list);
-    ui::CControlUI* Control(ProfileList list, const char* suffix);
+    static size_t Index(ListId list) { return static_cast<size_t>(list); }
+    ui::CComboUI* Combo(ListId list);
+    ui::CControlUI* Control(ListId list, const char* suffix);
     // Rows as each operation makes them: start-up rows 25 high, added rows 25 high in the list
     // row style, copied rows plain.
     enum class Row { StartUp, Added, Copied };
-    void AddComboEntry(ProfileList list, const std::string& name, Row row);
+    void AddComboEntry(ListId list, const std::string& name, Row row);
     bool Message(const char* textId, bool confirm = false);
     bool Report(profiles::OpResult result);  // true when Ok
-    std::vector<uint8_t> BlobFromMemory(ProfileList list);
-    void LoadBlobIntoMemory(ProfileList list, std::span<const uint8_t> blob);
-    void ApplyLoaded(ProfileList list);
-    void ResetList(ProfileList list, std::span<const uint8_t> blob);
-    void RemoveLink(ProfileList list, int removalCase);
-    void LinkTo(ProfileList list, const std::string& program);
+    std::vector<uint8_t> BlobFromMemory(ListId list);
+    void LoadBlobIntoMemory(ListId list, std::span<const uint8_t> blob);
+    void ApplyLoaded(ListId list);
+    void ResetList(ListId list, std::span<const uint8_t> blob);
+    void RemoveLink(ListId list, int removalCase);
+    void LinkTo(ListId list, const std::string& program);
     std::optional<std::string> ChooseProgram();
 
-    CMainWnd& wnd_;
-    MousePage& mouse_;
+    host::PageHost& host_;
+    std::array<host::ProfileListBinding, profiles::kListCount> bindings_;
     std::filesystem::path applicationFolder_;
     std::array<int, profiles::kListCount> inForce_;
-    KeyboardProfileData keyboard_;
-    MousepadProfileData mousepad_;
     bool linkedSelection_ = false;  // the watcher is selecting: not the user's choice
 };
 

@@ -10,27 +10,27 @@ namespace {
 
 // Index order equals ListId order.
 constexpr std::array<ListInfo, kListCount> kLists{{
-    {ListId::MouseDevice, DeviceCode::Mouse, ProfileKind::Device, ".config", kMouseDeviceBlob,
+    {ListId::MouseDevice, DeviceKind::Mouse, ProfileKind::Device, ".config", kMouseDeviceBlob,
      "msdevicedefault.config", "msProfile.ini", "PROFILEDEVICECOUNT", "PROFILEDEVICENAME",
      "PROFILEDEVICESELECT", "PROFILELIKEDEVICEEXE", "DEVICEPROCESS", "ms-device", "ms_device"},
-    {ListId::MouseLight, DeviceCode::Mouse, ProfileKind::Light, ".led", kMouseLightBlob,
+    {ListId::MouseLight, DeviceKind::Mouse, ProfileKind::Light, ".led", kMouseLightBlob,
      "msdengdefault.led", "msProfile.ini", "PROFILEDENGCOUNT", "PROFILEDENGNAME",
      "PROFILEDENGSELECT", "PROFILELIKEDENGEXE", "DENGPROCESS", "ms-light", "ms_deng"},
-    {ListId::MouseKey, DeviceCode::Mouse, ProfileKind::Key, ".pro", kMouseKeyBlob,
+    {ListId::MouseKey, DeviceKind::Mouse, ProfileKind::Key, ".pro", kMouseKeyBlob,
      "mskeydefault.pro", "msProfile.ini", "PROFILECOUNT", "PROFILENAME", "PROFILESELECT",
      "PROFILELIKEEXE", "PROCESS", "ms-key", "ms_key"},
     // The keyboard's device and key lists share "PROCESS".
-    {ListId::KeyboardDevice, DeviceCode::Keyboard, ProfileKind::Device, ".config",
+    {ListId::KeyboardDevice, DeviceKind::Keyboard, ProfileKind::Device, ".config",
      kKeyboardDeviceBlob, "kbdevicedefault.config", "kbProfile.ini", "PROFILEDEVICECOUNT",
      "PROFILEDEVICENAME", "PROFILEDEVICESELECT", "PROFILELIKEDEVICEEXE", "PROCESS", "kb-device",
      "kb_device"},
-    {ListId::KeyboardLight, DeviceCode::Keyboard, ProfileKind::Light, ".led", kKeyboardLightBlob,
+    {ListId::KeyboardLight, DeviceKind::Keyboard, ProfileKind::Light, ".led", kKeyboardLightBlob,
      "kbdengdefault.led", "kbProfile.ini", "PROFILEDENGCOUNT", "PROFILEDENGNAME",
      "PROFILEDENGSELECT", "PROFILELIKEDENGEXE", "DENGPROCESS", "kb-light", "kb_deng"},
-    {ListId::KeyboardKey, DeviceCode::Keyboard, ProfileKind::Key, ".pro", kKeyboardKeyBlob,
+    {ListId::KeyboardKey, DeviceKind::Keyboard, ProfileKind::Key, ".pro", kKeyboardKeyBlob,
      "kbkeydefault.pro", "kbProfile.ini", "PROFILECOUNT", "PROFILENAME", "PROFILESELECT",
      "PROFILELIKEEXE", "PROCESS", "kb-key", "kb_key"},
-    {ListId::MousepadLight, DeviceCode::Mousepad, ProfileKind::Light, ".led", kMousepadLightBlob,
+    {ListId::MousepadLight, DeviceKind::Mousepad, ProfileKind::Light, ".led", kMousepadLightBlob,
      "mpdengdefault.led", "mpProfile.ini", "PROFILEDENGCOUNT", "PROFILEDENGNAME",
      "PROFILEDENGSELECT", "PROFILELIKEDENGEXE", "DENGPROCESS", "mp-light", "mp_deng"},
 }};
@@ -50,13 +50,13 @@ std::optional<ListId> ListFromCliName(std::string_view name) {
     return std::nullopt;
 }
 
-std::filesystem::path DeviceFolder(DeviceCode device) {
+std::filesystem::path DeviceFolder(DeviceKind device) {
     switch (device) {
-        case DeviceCode::Keyboard:
+        case DeviceKind::Keyboard:
             return KeyboardFolder();
-        case DeviceCode::Mouse:
+        case DeviceKind::Mouse:
             return MouseFolder();
-        case DeviceCode::Mousepad:
+        case DeviceKind::Mousepad:
             break;
     }
     return MousepadFolder();

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "device/device_kind.h"
+
 namespace gmd::profiles {
 
-// Device codes as the profile files carry them.
-enum class DeviceCode : uint16_t { Keyboard = 1, Mouse = 2, Mousepad = 3 };
 enum class ProfileKind { Key, Device, Light };
 
 // In the order of the application's lists.
@@ -36,7 +36,7 @@ inline constexpr size_t kMousepadLightBlob = 64;
 
 struct ListInfo {
     ListId id;
-    DeviceCode device;
+    DeviceKind device;
     ProfileKind kind;
     std::string_view extension;  // ".config", ".led", ".pro"
     size_t blobSize;
@@ -55,7 +55,7 @@ const ListInfo& Info(ListId list);
 std::optional<ListId> ListFromCliName(std::string_view name);
 
 // The device's data folder (created on demand) and the list's index file in it.
-std::filesystem::path DeviceFolder(DeviceCode device);
+std::filesystem::path DeviceFolder(DeviceKind device);
 std::filesystem::path IndexPath(ListId list);
 // The profile file of a name: the device folder + name + the list's extension.
 std::filesystem::path ProfilePath(ListId list, const std::string& name);

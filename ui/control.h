@@ -47,8 +47,6 @@ class CControlUI {
 
     const std::string& GetUserData() const { return userData_; }
     void SetUserData(const std::string& data) { userData_ = data; }
-    uintptr_t GetTag() const { return tag_; }
-    void SetTag(uintptr_t tag) { tag_ = tag; }
     std::string GetToolTip() const { return toolTip_; }
     void SetToolTip(const std::string& text);
 
@@ -159,7 +157,6 @@ class CControlUI {
     std::string text_;
     bool resourceText_ = false;
     std::string userData_;
-    uintptr_t tag_ = 0;
     std::string toolTip_;
     bool visible_ = true;
     bool enabled_ = true;

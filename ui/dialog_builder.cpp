@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/text.h"
 #include "ui/control.h"
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
@@ -16,10 +17,6 @@
 namespace gmd::ui {
 
 namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Lower(a) == Lower(b);
-}
 
 template <class T>
 CControlUI* Make() {
@@ -154,7 +151,7 @@ class CDialogBuilder::Build {
             Fail(source, line, what);
             return nullptr;
         }
-        if (!SameName(root.tag, "Window")) {
+        if (!EqualsIgnoreCase(root.tag, "Window")) {
             std::unique_ptr<CControlUI> control;
             if (!Element(root, source, includeDepth, control)) {
                 return nullptr;
@@ -231,10 +228,10 @@ class CDialogBuilder::Build {
     bool Element(const XmlElement& element, const std::string& source, int includeDepth,
                  std::unique_ptr<CControlUI>& out) {
         out.reset();
-        if (SameName(element.tag, "Include")) {
+        if (EqualsIgnoreCase(element.tag, "Include")) {
             return Include(element, source, includeDepth, out);
         }
-        if (SameName(element.tag, "Window")) {
+        if (EqualsIgnoreCase(element.tag, "Window")) {
             return Fail(source, element.line, "<Window> can only be the root element");
         }
         std::unique_ptr<CControlUI> control(CreateByTag(element.tag));
@@ -287,7 +284,7 @@ class CDialogBuilder::Build {
 
     CControlUI* CreateByTag(const std::string& tag) const {
         for (const StandardClass& standard : kStandardClasses) {
-            if (SameName(tag, standard.tag)) {
+            if (EqualsIgnoreCase(tag, standard.tag)) {
                 return standard.create();
             }
         }
@@ -308,7 +305,7 @@ class CDialogBuilder::Build {
         std::string file;
         bool hasSource = false;
         for (const XmlAttribute& attribute : element.attributes) {
-            if (!SameName(attribute.name, "source")) {
+            if (!EqualsIgnoreCase(attribute.name, "source")) {
                 return Fail(source, attribute.line,
                             "unknown attribute '" + attribute.name + "' on <" + element.tag + ">");
             }
@@ -361,7 +358,7 @@ class CDialogBuilder::Build {
                   const std::string& value, const std::string& where, const std::string& source,
                   int line, int styleDepth) {
         const std::string prefix = where.empty() ? std::string() : where + ": ";
-        if (SameName(name, "style")) {
+        if (EqualsIgnoreCase(name, "style")) {
             const CResourceManager* resources = CResourceManager::GetInstance();
             if (!resources->HasStyle(value)) {
                 return Fail(source, line,

@@ -18,7 +18,6 @@ namespace gmd::ui {
 
 void* CPaintManagerUI::instance_ = nullptr;
 std::string CPaintManagerUI::resourcePath_;
-int CPaintManagerUI::resourceType_ = 0;
 
 namespace {
 

@@ -20,14 +20,11 @@ class CWindowWnd;
 class CDPI {
   public:
     int GetDPI() const { return dpi_; }
-    void SetDPIAwareness(int awareness) { awareness_ = awareness; }
-    int GetAwareness() const { return awareness_; }
     int Scale(int value) const { return value * dpi_ / 96; }
 
   private:
     friend class CPaintManagerUI;
     int dpi_ = 96;
-    int awareness_ = 0;
 };
 
 class CPaintManagerUI {
@@ -89,8 +86,6 @@ class CPaintManagerUI {
     // The skin folder: "skin/" beside the executable if it exists (build tree), else the
     // installed data directory's "skin/". With a trailing '/'.
     static std::string FindSkinFolder();
-    static void SetResourceType(int type) { resourceType_ = type; }
-    static int GetResourceType() { return resourceType_; }
     // Runs the application's event loop until quit.
     static int MessageLoop();
     static void PostQuitMessage(int code = 0);
@@ -113,7 +108,6 @@ class CPaintManagerUI {
 
     static void* instance_;
     static std::string resourcePath_;
-    static int resourceType_;
 };
 
 }  // namespace gmd::ui

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/text.h"
 #include "ui/control.h"
 #include "ui/paint_manager.h"
 
@@ -24,20 +25,6 @@ namespace {
 constexpr size_t kMaxXmlDepth = 128;
 // Skin files are small; anything bigger is not one.
 constexpr size_t kMaxSkinFileSize = 16u * 1024u * 1024u;
-
-bool SameName(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) {
-        return false;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 int LineOfByte(const std::string& bytes, size_t offset) {
     return 1 + static_cast<int>(std::count(
@@ -387,7 +374,7 @@ bool TakeAttributes(const XmlElement& element, std::initializer_list<const char*
     for (const XmlAttribute& attribute : element.attributes) {
         const char* match = nullptr;
         for (const char* name : allowed) {
-            if (SameName(attribute.name, name)) {
+            if (EqualsIgnoreCase(attribute.name, name)) {
                 match = name;
             }
         }
@@ -448,7 +435,7 @@ bool CResourceManager::LoadResourceFromText(const std::string& xml, const std::s
     if (!ParseXmlDocument(xml, root, line, what)) {
         return fail();
     }
-    if (!SameName(root.tag, "Resources")) {
+    if (!EqualsIgnoreCase(root.tag, "Resources")) {
         line = root.line;
         what = "the root element must be <Resources>, not <" + root.tag + ">";
         return fail();
@@ -477,19 +464,19 @@ bool CResourceManager::LoadResourceFromText(const std::string& xml, const std::s
             }
             return true;
         };
-        if (SameName(element.tag, "Layout")) {
+        if (EqualsIgnoreCase(element.tag, "Layout")) {
             if (!TakeAttributes(element, {"name", "file"}, {"name", "file"}, values, line, what)) {
                 return fail();
             }
             layouts[values["name"]] = values["file"];
-        } else if (SameName(element.tag, "Style")) {
+        } else if (EqualsIgnoreCase(element.tag, "Style")) {
             if (!TakeAttributes(element, {"name", "value"}, {"name", "value"}, values, line,
                                 what) ||
                 !checkList("style '" + values["name"] + "'")) {
                 return fail();
             }
             styles[values["name"]] = values["value"];
-        } else if (SameName(element.tag, "Default")) {
+        } else if (EqualsIgnoreCase(element.tag, "Default")) {
             if (!TakeAttributes(element, {"class", "value"}, {"class", "value"}, values, line,
                                 what) ||
                 !checkList("the default of '" + values["class"] + "'")) {
@@ -558,7 +545,7 @@ bool CResourceManager::LoadLanguageFromText(const std::string& xml, const std::s
     if (!ParseXmlDocument(xml, root, line, what)) {
         return fail();
     }
-    if (!SameName(root.tag, "Language")) {
+    if (!EqualsIgnoreCase(root.tag, "Language")) {
         line = root.line;
         what = "the root element must be <Language>, not <" + root.tag + ">";
         return fail();
@@ -574,7 +561,7 @@ bool CResourceManager::LoadLanguageFromText(const std::string& xml, const std::s
     }
     std::map<std::string, std::string> texts;
     for (const XmlElement& element : root.children) {
-        if (!SameName(element.tag, "Text")) {
+        if (!EqualsIgnoreCase(element.tag, "Text")) {
             line = element.line;
             what = "unknown element <" + element.tag + "> in <Language>";
             return fail();

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <vector>
+#include "platform/text.h"
 
 namespace gmd::ui {
 
@@ -54,10 +55,7 @@ bool ParseColor(const std::string& text, DWORD& color) {
 }
 
 bool ParseBool(const std::string& text, bool& out) {
-    std::string lower;
-    for (char c : text) {
-        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
+    const std::string lower = ToLowerAscii(text);
     if (lower == "true" || lower == "1") {
         out = true;
         return true;
@@ -115,9 +113,7 @@ bool ParseRect(const std::string& text, RECT& out) {
 }
 
 std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return ToLowerAscii(text);
 }
 
 }  // namespace gmd::ui

@@ -32,6 +32,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/text.h"
 #include "ui/control.h"
 #include "ui/dialog_builder.h"
 
@@ -933,9 +934,7 @@ UINT RegisterWindowMessage(const std::string& name) {
         return 0;
     }
     // Names compare without case, as message names do on the system these come from.
-    std::string key = name;
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string key = ToLowerAscii(name);
     static std::mutex mutex;
     static std::map<std::string, UINT> names;
     static UINT next = kRegisteredMessageFirst;

@@ -144,7 +144,6 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    ui::CPaintManagerUI::SetResourceType(1);
     ui::CPaintManagerUI::SetResourcePath(GMD_BUILD_SKIN_DIR);
     auto* resources = ui::CResourceManager::GetInstance();
     if (!resources->LoadResource("res.xml")) {
@@ -159,7 +158,7 @@ int main(int argc, char** argv) {
     }
 
     VirtualHidBus bus;
-    emu::EmulatedDevice mouse(emu::DeviceKind::Mouse, bus);
+    emu::EmulatedDevice mouse(DeviceKind::Mouse, bus);
     mouse.Plug();
     auto* window = new app::CMainWnd(bus.MakeBackend());
     // Stored only: pictures never change the desktop's pointer settings.

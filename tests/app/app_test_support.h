@@ -105,18 +105,18 @@ inline std::string Text(uintptr_t v) {
 inline std::string Text(intptr_t v) {
     return std::to_string(v);
 }
-inline std::string Text(Device d) {
+inline std::string Text(DeviceKind d) {
     switch (d) {
-        case Device::Keyboard:
+        case DeviceKind::Keyboard:
             return "Keyboard";
-        case Device::Mouse:
+        case DeviceKind::Mouse:
             return "Mouse";
-        case Device::Mousepad:
+        case DeviceKind::Mousepad:
             return "Mousepad";
     }
     return "?";
 }
-inline std::string Text(ProfileList l) {
+inline std::string Text(ListId l) {
     static const char* const kNames[] = {"MouseDevice",    "MouseLight",    "MouseKey",
                                          "KeyboardDevice", "KeyboardLight", "KeyboardKey",
                                          "MousepadLight"};
@@ -174,7 +174,7 @@ class RecordingOperations : public SubsystemOperations {
     explicit RecordingOperations(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
 
 #define GMD_REC(...) log_->Add(detail::Call(__VA_ARGS__))
-    void PageStartup(Device d) override {
+    void PageStartup(DeviceKind d) override {
         GMD_REC("PageStartup", d);
     }
     void MouseReadOut() override {
@@ -204,7 +204,7 @@ class RecordingOperations : public SubsystemOperations {
     void SendMouseFrame() override {
         GMD_REC("SendMouseFrame");
     }
-    void RequestReactiveFlash(Device d) override {
+    void RequestReactiveFlash(DeviceKind d) override {
         GMD_REC("RequestReactiveFlash", d);
     }
 
@@ -214,16 +214,16 @@ class RecordingOperations : public SubsystemOperations {
     void StopMacroRecording() override {
         GMD_REC("StopMacroRecording");
     }
-    void CaptureKey(Device p, uintptr_t k, uintptr_t f) override {
+    void CaptureKey(DeviceKind p, uintptr_t k, uintptr_t f) override {
         GMD_REC("CaptureKey", p, k, f);
     }
-    void RecordMacroKeyboardEvent(Device p, uintptr_t w, intptr_t l) override {
+    void RecordMacroKeyboardEvent(DeviceKind p, uintptr_t w, intptr_t l) override {
         GMD_REC("RecordMacroKeyboardEvent", p, w, l);
     }
-    void RecordMacroMouseEvent(Device p, uintptr_t w, intptr_t l) override {
+    void RecordMacroMouseEvent(DeviceKind p, uintptr_t w, intptr_t l) override {
         GMD_REC("RecordMacroMouseEvent", p, w, l);
     }
-    void ToggleMacroRecording(Device p) override {
+    void ToggleMacroRecording(DeviceKind p) override {
         GMD_REC("ToggleMacroRecording", p);
     }
 
@@ -264,31 +264,31 @@ class RecordingOperations : public SubsystemOperations {
         GMD_REC("MouseDirectionButton", left);
     }
 
-    void SetLightColourPreset(Device d, int i) override {
+    void SetLightColourPreset(DeviceKind d, int i) override {
         GMD_REC("SetLightColourPreset", d, i);
     }
-    void SetLightColour(Device d, uint32_t c) override {
+    void SetLightColour(DeviceKind d, uint32_t c) override {
         GMD_REC("SetLightColour", d, detail::Hex{c});
     }
-    void SetLightColourComponent(Device d, int ch, int v) override {
+    void SetLightColourComponent(DeviceKind d, int ch, int v) override {
         GMD_REC("SetLightColourComponent", d, ch, v);
     }
-    void SetSevenColourCycle(Device d, bool on) override {
+    void SetSevenColourCycle(DeviceKind d, bool on) override {
         GMD_REC("SetSevenColourCycle", d, on);
     }
-    void SetLightDirection(Device d, bool left) override {
+    void SetLightDirection(DeviceKind d, bool left) override {
         GMD_REC("SetLightDirection", d, left);
     }
-    void SetLightBrightness(Device d, int v) override {
+    void SetLightBrightness(DeviceKind d, int v) override {
         GMD_REC("SetLightBrightness", d, v);
     }
-    void SetLightSpeed(Device d, int v) override {
+    void SetLightSpeed(DeviceKind d, int v) override {
         GMD_REC("SetLightSpeed", d, v);
     }
-    void ChooseLightMode(Device d, int l, int i) override {
+    void ChooseLightMode(DeviceKind d, int l, int i) override {
         GMD_REC("ChooseLightMode", d, l, i);
     }
-    void SyncLighting(Device s) override {
+    void SyncLighting(DeviceKind s) override {
         GMD_REC("SyncLighting", s);
     }
     void SetKeyboardAllKeysLight(bool on) override {
@@ -307,25 +307,25 @@ class RecordingOperations : public SubsystemOperations {
         GMD_REC("RestoreMousepadDefaults");
     }
 
-    void SelectKey(Device d, int i) override {
+    void SelectKey(DeviceKind d, int i) override {
         GMD_REC("SelectKey", d, i);
     }
-    void ChooseKeyFunctionClass(Device d, int i) override {
+    void ChooseKeyFunctionClass(DeviceKind d, int i) override {
         GMD_REC("ChooseKeyFunctionClass", d, i);
     }
-    void ApplyKeyFunction(Device d, int c, int i) override {
+    void ApplyKeyFunction(DeviceKind d, int c, int i) override {
         GMD_REC("ApplyKeyFunction", d, c, i);
     }
-    void ApplyKeyFunctionParameter(Device d, int e, int v) override {
+    void ApplyKeyFunctionParameter(DeviceKind d, int e, int v) override {
         GMD_REC("ApplyKeyFunctionParameter", d, e, v);
     }
     void SaveMouseKeyAssignment() override {
         GMD_REC("SaveMouseKeyAssignment");
     }
-    void RestoreDefaultKeys(Device d) override {
+    void RestoreDefaultKeys(DeviceKind d) override {
         GMD_REC("RestoreDefaultKeys", d);
     }
-    void UploadKeysAndMacros(Device d) override {
+    void UploadKeysAndMacros(DeviceKind d) override {
         GMD_REC("UploadKeysAndMacros", d);
     }
     void MouseKeyHover(int k, bool enter) override {
@@ -335,46 +335,46 @@ class RecordingOperations : public SubsystemOperations {
         GMD_REC("DpiColourButtonHover", s, enter);
     }
 
-    void AddMacro(Device p) override {
+    void AddMacro(DeviceKind p) override {
         GMD_REC("AddMacro", p);
     }
-    void DeleteMacro(Device p) override {
+    void DeleteMacro(DeviceKind p) override {
         GMD_REC("DeleteMacro", p);
     }
-    void OpenMacro(Device p, int i) override {
+    void OpenMacro(DeviceKind p, int i) override {
         GMD_REC("OpenMacro", p, i);
     }
-    void MoveMacroStep(Device p, MacroStepMove m) override {
+    void MoveMacroStep(DeviceKind p, MacroStepMove m) override {
         GMD_REC("MoveMacroStep", p, m);
     }
-    void CancelMacroEdit(Device p) override {
+    void CancelMacroEdit(DeviceKind p) override {
         GMD_REC("CancelMacroEdit", p);
     }
-    void SaveMacroEdit(Device p) override {
+    void SaveMacroEdit(DeviceKind p) override {
         GMD_REC("SaveMacroEdit", p);
     }
-    void SaveMacroName(Device p) override {
+    void SaveMacroName(DeviceKind p) override {
         GMD_REC("SaveMacroName", p);
     }
-    void ImportMacro(Device p) override {
+    void ImportMacro(DeviceKind p) override {
         GMD_REC("ImportMacro", p);
     }
-    void ExportMacro(Device p) override {
+    void ExportMacro(DeviceKind p) override {
         GMD_REC("ExportMacro", p);
     }
-    void InsertMacroMouseAction(Device p, MacroMouseInsert a) override {
+    void InsertMacroMouseAction(DeviceKind p, MacroMouseInsert a) override {
         GMD_REC("InsertMacroMouseAction", p, a);
     }
-    void ChangeMacroStep(Device p, MacroStepField f, int i) override {
+    void ChangeMacroStep(DeviceKind p, MacroStepField f, int i) override {
         GMD_REC("ChangeMacroStep", p, f, i);
     }
-    void ChangeMacroStepValue(Device p, MacroEditField f, int v) override {
+    void ChangeMacroStepValue(DeviceKind p, MacroEditField f, int v) override {
         GMD_REC("ChangeMacroStepValue", p, f, v);
     }
-    void TakeMacroPointerMove(Device p, PointerMove m, int v) override {
+    void TakeMacroPointerMove(DeviceKind p, PointerMove m, int v) override {
         GMD_REC("TakeMacroPointerMove", p, m, v);
     }
-    void EditMacroStep(Device p, int r) override {
+    void EditMacroStep(DeviceKind p, int r) override {
         GMD_REC("EditMacroStep", p, r);
     }
 
@@ -409,25 +409,25 @@ class RecordingOperations : public SubsystemOperations {
         GMD_REC("ExportCursorFile");
     }
 
-    void RunProfileOp(ProfileList l, ProfileOp op) override {
+    void RunProfileOp(ListId l, ProfileOp op) override {
         GMD_REC("RunProfileOp", l, op);
     }
-    void RenameProfile(ProfileList l) override {
+    void RenameProfile(ListId l) override {
         GMD_REC("RenameProfile", l);
     }
-    void LoadProfile(ProfileList l, int i) override {
+    void LoadProfile(ListId l, int i) override {
         GMD_REC("LoadProfile", l, i);
     }
-    void LinkProfileToExecutable(ProfileList l) override {
+    void LinkProfileToExecutable(ListId l) override {
         GMD_REC("LinkProfileToExecutable", l);
     }
-    void RemoveProfileLink(ProfileList l) override {
+    void RemoveProfileLink(ListId l) override {
         GMD_REC("RemoveProfileLink", l);
     }
-    void SetProfileLinkEnabled(ProfileList l, bool on) override {
+    void SetProfileLinkEnabled(ListId l, bool on) override {
         GMD_REC("SetProfileLinkEnabled", l, on);
     }
-    void StoreCurrentProfile(ProfileList l) override {
+    void StoreCurrentProfile(ListId l) override {
         GMD_REC("StoreCurrentProfile", l);
     }
     void ApplyDeviceProfileWatch(int p, bool linked) override {
@@ -542,7 +542,7 @@ class AppTest : public ::testing::Test {
 
         bus_ = std::make_unique<VirtualHidBus>();
         backend_ = bus_->MakeBackend();
-        mouse_ = std::make_unique<emu::EmulatedDevice>(emu::DeviceKind::Mouse, *bus_);
+        mouse_ = std::make_unique<emu::EmulatedDevice>(DeviceKind::Mouse, *bus_);
         calls_ = std::make_shared<CallLog>();
     }
 

@@ -46,14 +46,14 @@ class MouseOperations : public AppOperations {
     MouseOperations(CMainWnd& wnd, std::shared_ptr<PointerSettings> pointer,
                     std::shared_ptr<CallLog> log)
         : AppOperations(wnd, std::move(pointer)), log_(std::move(log)) {}
-    void StoreCurrentProfile(ProfileList list) override {
+    void StoreCurrentProfile(ListId list) override {
         log_->Add("StoreCurrentProfile(" + detail::Text(list) + ")");
     }
-    void RequestReactiveFlash(Device device) override {
+    void RequestReactiveFlash(DeviceKind device) override {
         log_->Add("RequestReactiveFlash(" + detail::Text(device) + ")");
     }
     // No profile is put in force: the pages show what the mouse itself holds.
-    void LoadProfile(ProfileList, int) override {}
+    void LoadProfile(ListId, int) override {}
 
   private:
     std::shared_ptr<CallLog> log_;
@@ -269,6 +269,24 @@ TEST_F(MousePageTest, ChangesBetweenTwoSendsMakeOneWriteOfTheNewestBlock) {
     EXPECT_EQ(calls_->Count("StoreCurrentProfile(MouseDevice)"), 3);
 }
 
+TEST_F(MousePageTest, ThePageStoresOnlyWhatTheToolWouldTake) {
+    Start();
+    const int stepMax = Page().Blocks().DpiStepMax();
+    ASSERT_GT(stepMax, 0);
+    // Values no control of the skin gives, as a changed skin or a stray message could.
+    Page().SetReportRate(7);
+    Page().SetLiftHeight(9);
+    Page().SetDpiStage(2, stepMax + 5);
+    const mouse::LiveBlock& live = Page().Blocks().mouseLive;
+    EXPECT_EQ(live[f::reportRate], 3);
+    EXPECT_EQ(live[f::liftHeight], 2);
+    EXPECT_EQ(live[f::dpiStep2], stepMax);
+    for (const mouse::LiveField& field : mouse::LiveFields()) {
+        EXPECT_TRUE(mouse::FieldAccepts(field, mouse::ReadLiveField(live, field), stepMax))
+            << field.name;
+    }
+}
+
 TEST_F(MousePageTest, OnboardProfileButtonsSwitchTheMouse) {
     Start();
     mouse_->ClearTrafficLog();
@@ -394,7 +412,7 @@ TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
     // The read-back takes the mouse's factory settings: the pages show them and what is sent
     // afterwards does not bring the old ones back.
     const std::vector<uint8_t> factory =
-        emu::EmulatedDevice::FactoryProfileBlock(emu::DeviceKind::Mouse, 0);
+        emu::EmulatedDevice::FactoryProfileBlock(DeviceKind::Mouse, 0);
     EXPECT_TRUE(
         SpinUntil([&] { return Slider("ms_DPI2_slider")->GetValue() == factory[f::dpiStep2]; }));
     QTest::qWait(250);

@@ -89,7 +89,7 @@ class ProfilePageTest : public AppTest {
     void Restart() {
         CloseMainWnd();
         // A mouse fresh from the factory: what the pages show must come from the files.
-        mouse_ = std::make_unique<emu::EmulatedDevice>(emu::DeviceKind::Mouse, *bus_);
+        mouse_ = std::make_unique<emu::EmulatedDevice>(DeviceKind::Mouse, *bus_);
         Start();
     }
 
@@ -349,23 +349,23 @@ TEST_F(ProfilePageTest, RemovingALinkOnEveryList) {
     Start();
     enum How { kUncheck, kCancelDialog, kNoSeparator, kCancelButton };
     struct Case {
-        ProfileList list;
+        ListId list;
         // Row visible after: unchecking, a cancelled dialog, a path without a separator, the
         // cancel-link button (lists that have one).
         bool row[3];
         bool hasCancelButton;
     };
     const Case cases[] = {
-        {ProfileList::MouseDevice, {true, false, false}, true},
-        {ProfileList::MouseLight, {false, false, false}, false},
-        {ProfileList::MouseKey, {false, false, false}, false},
-        {ProfileList::KeyboardDevice, {true, false, false}, true},
-        {ProfileList::KeyboardLight, {true, true, false}, true},
-        {ProfileList::KeyboardKey, {true, true, true}, false},
-        {ProfileList::MousepadLight, {false, false, false}, false},
+        {ListId::MouseDevice, {true, false, false}, true},
+        {ListId::MouseLight, {false, false, false}, false},
+        {ListId::MouseKey, {false, false, false}, false},
+        {ListId::KeyboardDevice, {true, false, false}, true},
+        {ListId::KeyboardLight, {true, true, false}, true},
+        {ListId::KeyboardKey, {true, true, true}, false},
+        {ListId::MousepadLight, {false, false, false}, false},
     };
     for (const Case& c : cases) {
-        const ListId id = static_cast<ListId>(static_cast<int>(c.list));
+        const ListId id = c.list;
         const std::string stem(profiles::Info(id).controlStem);
         const std::string check = stem + "_profile_link_check";
         ui::CControlUI* row = Find(stem + "_profile_link_name_hor");

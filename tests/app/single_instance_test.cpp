@@ -128,8 +128,8 @@ TEST_F(SingleInstanceTest, AWorkerThatNeverEndsDoesNotKeepTheProcessAlive) {
     ASSERT_TRUE(hung.waitForFinished(60000));
     EXPECT_EQ(hung.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(hung.exitCode(), 0);
-    // It waited for its threads the full ten seconds, then gave the hung one up.
-    EXPECT_GE(Clock::now() - asked, 9s);
+    // It waited for its threads the full second it was given, then gave the hung one up.
+    EXPECT_GE(Clock::now() - asked, 900ms);
     const QString trace = ReadAll(Trace("hung"));
     EXPECT_TRUE(trace.contains("所有对象处于非激发状态，超时"));
     EXPECT_TRUE(trace.contains("worker thread 5 left running"));

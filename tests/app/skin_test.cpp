@@ -17,6 +17,7 @@
 
 #include "app/custom_controls.h"
 #include "mouse/preset_colours.h"
+#include "platform/text.h"
 #include "ui/controls.h"
 #include "ui/dialog_builder.h"
 #include "ui/menu.h"
@@ -28,12 +29,6 @@ namespace gmd::app {
 namespace {
 
 using ui::CControlUI;
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // Placeholder tags of the main layout and the sub-page files they stand for.
 const std::map<std::string, std::string> kSubPages = {
@@ -60,7 +55,7 @@ class SubPageCallback : public ui::IDialogBuilderCallback {
     explicit SubPageCallback(ui::CPaintManagerUI& manager) : manager_(manager) {}
 
     CControlUI* CreateControl(const std::string& className) override {
-        const auto page = kSubPages.find(Lower(className));
+        const auto page = kSubPages.find(ToLowerAscii(className));
         if (page == kSubPages.end()) {
             return nullptr;
         }
@@ -629,7 +624,7 @@ TEST_F(SkinTest, LanguageFilesAgreeAndCoverEveryTextId) {
     for (const std::string& file : kLayoutFiles) {
         ForEachElement(Parse(file), [&](const ui::XmlElement& e) {
             for (const ui::XmlAttribute& a : e.attributes) {
-                if (Lower(a.name) == "textid") {
+                if (ToLowerAscii(a.name) == "textid") {
                     used.insert(a.value);
                 }
             }
@@ -727,7 +722,7 @@ TEST_F(SkinTest, EveryImageTheSkinNamesLoads) {
         static const std::set<std::string> kImageAttributes = {
             "bkimage",       "normalimage", "hotimage",   "pushedimage", "disabledimage",
             "selectedimage", "foreimage",   "lightimage", "keysetimage"};
-        if (!kImageAttributes.count(Lower(attribute)) || value.empty()) {
+        if (!kImageAttributes.count(ToLowerAscii(attribute)) || value.empty()) {
             return;
         }
         ui::ImageSpec imageSpec;

@@ -186,7 +186,7 @@ TEST_F(ChannelFixture, FactoryResetHasNoChecksumAndNoRetry) {
 // The command set against the emulated mouse: what is written reads back.
 TEST(CommandSetOnEmulator, WrittenDataReadsBack) {
     VirtualHidBus bus;
-    emu::EmulatedDevice mouse(emu::DeviceKind::Mouse, bus);
+    emu::EmulatedDevice mouse(DeviceKind::Mouse, bus);
     mouse.Plug();
     CDeviceChannel channel(bus.MakeBackend());
     channel.SetIdentity(kVendorId, kMouseProductId, kCommandUsage, kCommandUsagePage);
@@ -214,7 +214,7 @@ TEST(CommandSetOnEmulator, WrittenDataReadsBack) {
 
     ASSERT_EQ(FactoryReset(channel), 1);
     ASSERT_EQ(ReadMemory(channel, blockBack, 56, 192), 1);
-    EXPECT_EQ(blockBack, emu::EmulatedDevice::FactoryProfileBlock(emu::DeviceKind::Mouse, 3));
+    EXPECT_EQ(blockBack, emu::EmulatedDevice::FactoryProfileBlock(DeviceKind::Mouse, 3));
     ASSERT_EQ(CloseSession(channel), 1);
 }
 

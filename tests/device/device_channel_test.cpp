@@ -140,7 +140,7 @@ class EmulatedChannel : public ::testing::Test {
         ASSERT_EQ(channel_.FindAndOpen(), 1);
     }
     VirtualHidBus bus_;
-    emu::EmulatedDevice mouse_{emu::DeviceKind::Mouse, bus_};
+    emu::EmulatedDevice mouse_{DeviceKind::Mouse, bus_};
     CDeviceChannel channel_{bus_.MakeBackend()};
 };
 

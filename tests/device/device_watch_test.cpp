@@ -25,8 +25,8 @@ namespace gmd {
 namespace {
 
 using namespace std::chrono_literals;
-using emu::DeviceKind;
 using emu::EmulatedDevice;
+using gmd::DeviceKind;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

@@ -254,5 +254,38 @@ TEST(MouseBlocksTest, LiveFieldsCoverTheSettableBytes) {
     EXPECT_EQ(block[25] | block[29], 0);
 }
 
+TEST(MouseBlocksTest, TheFieldTableBoundsWhatThePagesStore) {
+    // A value the table clamps is one the tool accepts, for the mouse's own DPI bound too.
+    struct Case {
+        const char* name;
+        int value;
+        int stepMax;
+        int stored;
+    };
+    for (const Case& c :
+         {Case{"reportRate", 7, 239, 3}, Case{"reportRate", -1, 239, 0},
+          Case{"liftHeight", 255, 239, 2}, Case{"lightSpeed", 9, 239, 4},
+          Case{"dpiStep3", 250, 143, 143}, Case{"dpiStep3", 100, 143, 100},
+          Case{"dpiColour1", 0x1FFFFFF, 0, 0xFFFFFF}, Case{"lineAdjust", 1, 0, 1}}) {
+        const LiveField* field = FindLiveField(c.name);
+        ASSERT_NE(field, nullptr) << c.name;
+        const int stored = ClampToField(*field, c.value, c.stepMax);
+        EXPECT_EQ(stored, c.stored) << c.name << ' ' << c.value;
+        EXPECT_TRUE(FieldAccepts(*field, stored, c.stepMax)) << c.name;
+    }
+    EXPECT_FALSE(FieldAccepts(*FindLiveField("dpiStep1"), 144, 143));
+    EXPECT_EQ(FieldMax(*FindLiveField("dpiStep1"), 143), 143);
+    EXPECT_EQ(FieldMax(*FindLiveField("reportRate"), 143), 3);
+    // Every field a page sets is found by its offset, and the stage colours stay out of the
+    // light profile.
+    for (const LiveField& field : LiveFields()) {
+        if (!field.control.empty()) {
+            EXPECT_EQ(LiveFieldAt(field.offset), &field) << field.name;
+        }
+        EXPECT_EQ(field.inLightProfile, field.name.substr(0, 9) != "dpiColour") << field.name;
+    }
+    EXPECT_EQ(LiveFieldAt(10), nullptr);
+}
+
 }  // namespace
 }  // namespace gmd::mouse

@@ -72,7 +72,7 @@ class MouseDeviceTest : public ::testing::Test {
     }
 
     VirtualHidBus bus_;
-    emu::EmulatedDevice mouse_{emu::DeviceKind::Mouse, bus_};
+    emu::EmulatedDevice mouse_{DeviceKind::Mouse, bus_};
     CDeviceChannel channel_{bus_.MakeBackend()};
     MouseBlocks blocks_;
 };

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/child_process.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
@@ -88,8 +89,8 @@ TEST(ExecutableOfProcess, ReadsProcExeAndRefusesWhatIsNoProcess) {
 }
 
 TEST(ExecutableOfProcess, AProgramReplacedWhileRunningKeepsItsPath) {
-    const fs::path dir = fs::temp_directory_path() / ("gmd-fg-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const gmd::testing::TempDir temp("gmd-fg");
+    const fs::path dir = temp.Path();
     const fs::path copy = dir / "game";
     fs::copy_file(FindInPath("sleep"), copy, fs::copy_options::overwrite_existing);
     Child child;
@@ -98,7 +99,6 @@ TEST(ExecutableOfProcess, AProgramReplacedWhileRunningKeepsItsPath) {
     fs::remove(copy);
     EXPECT_EQ(ExecutableOfProcess(child.Pid()), copy.string());
     child.Stop();
-    fs::remove_all(dir);
 }
 
 TEST(MakeForegroundProgram, ChoosesBySession) {

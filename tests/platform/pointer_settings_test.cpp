@@ -13,6 +13,7 @@
 #include "platform/debug_output.h"
 #include "platform/ini_file.h"
 #include "platform/pointer_settings_backends.h"
+#include "tests/support/temp_dir.h"
 
 namespace gmd {
 namespace {
@@ -84,16 +85,10 @@ Argv SetPropCommand(const std::string& id, const std::string& value) {
 class PointerSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("gmd_pointer_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-        fs::create_directories(dir_);
+        ASSERT_FALSE(temp_.Path().empty());
+        dir_ = temp_.Path();
     }
-    void TearDown() override {
-        SetDebugTraceSink(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { SetDebugTraceSink(nullptr); }
 
     std::unique_ptr<PointerSettings> Make(PointerDesktop desktop, std::string kwriteconfig = "",
                                           std::string kreadconfig = "", bool x11Session = false) {
@@ -124,6 +119,7 @@ class PointerSettingsTest : public ::testing::Test {
         return IniReadString(dir_ / "pointer.ini", "Pointer", key, "(none)");
     }
 
+    gmd::testing::TempDir temp_{"gmd-pointer"};
     fs::path dir_;
     FakeRunner runner_;
 };

@@ -113,7 +113,7 @@ TEST_F(ProfileFileTest, ReadResults) {
 TEST_F(ProfileFileTest, SmallBufferTakesTheFirstBlobBytes) {
     // A device profile read with the light size gets key-image bytes: the reader never seeks.
     const fs::path path = ProfilePath(ListId::MouseDevice, "p");
-    ASSERT_TRUE(WriteProfileFile(path, Counting(kMouseDeviceBlob), DeviceCode::Mouse));
+    ASSERT_TRUE(WriteProfileFile(path, Counting(kMouseDeviceBlob), DeviceKind::Mouse));
     std::vector<uint8_t> blob(kMouseLightBlob, 0);
     ASSERT_EQ(ReadProfileFile(path, blob), kProfileRead);
     EXPECT_EQ(blob, Counting(kMouseLightBlob));
@@ -123,14 +123,14 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndSaysSo) {
     std::vector<std::string> lines;
     SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); });
     const fs::path path = ProfilePath(ListId::MouseLight, "p");
-    ASSERT_TRUE(WriteProfileFile(path, Counting(64), DeviceCode::Mouse));
+    ASSERT_TRUE(WriteProfileFile(path, Counting(64), DeviceKind::Mouse));
     const std::string before = ReadBytes(path);
     // A folder that cannot exist (its parent is a file), and a target that is a directory.
     const fs::path blocker = Home() / "plain-file";
     WriteBytes(blocker, "x");
-    EXPECT_FALSE(WriteProfileFile(blocker / "p.led", Counting(64), DeviceCode::Mouse));
+    EXPECT_FALSE(WriteProfileFile(blocker / "p.led", Counting(64), DeviceKind::Mouse));
     fs::create_directories(Ms() / "dir.led");
-    EXPECT_FALSE(WriteProfileFile(Ms() / "dir.led", Counting(64), DeviceCode::Mouse));
+    EXPECT_FALSE(WriteProfileFile(Ms() / "dir.led", Counting(64), DeviceKind::Mouse));
     SetDebugTraceSink(nullptr);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "文件打开失败"), 2);
     EXPECT_EQ(ReadBytes(path), before);
@@ -173,7 +173,7 @@ TEST_F(ProfileFileTest, TheNextWriteRemovesTemporariesOfWritersThatAreGone) {
             MakeOld(Ms() / c.name);
         }
     }
-    ASSERT_TRUE(WriteProfileFile(path, Counting(64), DeviceCode::Mouse));
+    ASSERT_TRUE(WriteProfileFile(path, Counting(64), DeviceKind::Mouse));
     for (const Case& c : cases) {
         EXPECT_EQ(fs::exists(Ms() / c.name), !c.removed) << c.name;
     }
@@ -182,7 +182,7 @@ TEST_F(ProfileFileTest, TheNextWriteRemovesTemporariesOfWritersThatAreGone) {
 TEST_F(ProfileFileTest, KilledWriterLeavesAWholeOldOrNewFile) {
     const fs::path path = ProfilePath(ListId::KeyboardDevice, "p");
     const std::vector<uint8_t> first(kKeyboardDeviceBlob, 0x11);
-    ASSERT_TRUE(WriteProfileFile(path, first, DeviceCode::Keyboard));
+    ASSERT_TRUE(WriteProfileFile(path, first, DeviceKind::Keyboard));
     for (int round = 0; round < 5; ++round) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -190,7 +190,7 @@ TEST_F(ProfileFileTest, KilledWriterLeavesAWholeOldOrNewFile) {
             // Alternate two whole contents until killed.
             for (uint8_t fill = 0x22;; fill = fill == 0x22 ? 0x33 : 0x22) {
                 WriteProfileFile(path, std::vector<uint8_t>(kKeyboardDeviceBlob, fill),
-                                 DeviceCode::Keyboard);
+                                 DeviceKind::Keyboard);
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
@@ -207,7 +207,7 @@ TEST_F(ProfileFileTest, KilledWriterLeavesAWholeOldOrNewFile) {
     for (const fs::path& temporary : Temporaries(path)) {
         MakeOld(temporary);
     }
-    ASSERT_TRUE(WriteProfileFile(path, first, DeviceCode::Keyboard));
+    ASSERT_TRUE(WriteProfileFile(path, first, DeviceKind::Keyboard));
     EXPECT_EQ(Temporaries(path), std::vector<fs::path>{});
 }
 

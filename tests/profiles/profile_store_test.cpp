@@ -278,7 +278,7 @@ TEST_F(ProfileStoreTest, ImportWritesThisDevicesCode) {
     MakeList(ListId::MouseDevice, {"profile1", "profile2"});
     // A keyboard file, shorter than a mouse device blob: taken as it stands, rest zero.
     const fs::path source = Home() / "in.config";
-    ASSERT_TRUE(WriteProfileFile(source, std::vector<uint8_t>(100, 0x5A), DeviceCode::Keyboard));
+    ASSERT_TRUE(WriteProfileFile(source, std::vector<uint8_t>(100, 0x5A), DeviceKind::Keyboard));
     std::string name;
     ASSERT_EQ(AddProfile(ListId::MouseDevice, App(), name), OpResult::Ok);
     EXPECT_EQ(name, "profile3");

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/folders.h"
+#include "tests/support/temp_dir.h"
 
 namespace gmd::profiles::test {
 
@@ -48,9 +49,8 @@ inline std::vector<std::string> FileNames(const fs::path& folder) {
 class HomeFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "gmd-profiles-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
+        ASSERT_FALSE(dir_.Path().empty());
+        home_ = dir_.Path();
         ::setenv("HOME", home_.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
         // The shipped defaults, in a folder of the test's own so a test may remove one.
@@ -64,15 +64,12 @@ class HomeFixture : public ::testing::Test {
             }
         }
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(home_, ec);
-    }
     const fs::path& Home() const { return home_; }
     const fs::path& App() const { return app_; }
     fs::path Ms() const { return MouseFolder(); }
 
   private:
+    gmd::testing::TempDir dir_{"gmd-profiles"};
     fs::path home_;
     fs::path app_;
 };

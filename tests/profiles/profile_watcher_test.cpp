@@ -19,6 +19,7 @@
 #include "platform/ini_file.h"
 #include "profiles/profile_index.h"
 #include "profiles/profile_store.h"
+#include "tests/support/temp_dir.h"
 
 namespace gmd::profiles {
 
@@ -86,9 +87,8 @@ struct Profile {
 class ProfileWatcherTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "gmd-watcher-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
+        ASSERT_FALSE(dir_.Path().empty());
+        home_ = dir_.Path();
         ::setenv("HOME", home_.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
         SetDebugTraceSink([this](std::string_view line) {
@@ -99,8 +99,6 @@ class ProfileWatcherTest : public ::testing::Test {
     void TearDown() override {
         Stop();
         SetDebugTraceSink(nullptr);
-        std::error_code ec;
-        fs::remove_all(home_, ec);
     }
 
     fs::path Index() const { return MouseFolder() / "msProfile.ini"; }
@@ -161,6 +159,7 @@ class ProfileWatcherTest : public ::testing::Test {
     std::atomic<bool> ended_{false};
 
   private:
+    gmd::testing::TempDir dir_{"gmd-watcher"};
     fs::path home_;
     std::thread thread_;
     std::mutex mutex_;
