@@ -80,7 +80,7 @@ std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceCode device) {
 }
 
 bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> blob,
-                      DeviceCode device) {
+                      DeviceCode device, std::string* errorOut) {
     const std::string bytes = ProfileFileBytes(blob, device);
     std::string error;
     bool written = false;
@@ -91,6 +91,9 @@ bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t
     if (!written) {
         DebugTrace("文件打开失败");
         DebugTrace(error);
+        if (errorOut != nullptr) {
+            *errorOut = error;
+        }
     }
     return written;
 }

@@ -226,7 +226,14 @@ void ProfilePage::StoreCurrentProfile(ProfileList list) {
         return;  // the list has no profile in force (its first use failed)
     }
     const std::vector<uint8_t> blob = BlobFromMemory(list);
-    profiles::StoreBlob(Id(list), position, blob);
+    // Said once when storing starts to fail, not on every change after.
+    static bool failing = false;
+    const bool stored = profiles::StoreBlob(Id(list), position, blob);
+    if (!stored && !failing) {
+        DebugTrace(profiles::LastProblem());
+        Message("message_profile_write_failed");
+    }
+    failing = !stored;
 }
 
 std::vector<uint8_t> ProfilePage::BlobFromMemory(ProfileList list) {
@@ -401,7 +408,8 @@ void ProfilePage::RunOperation(ProfileList list, ProfileOp op) {
                 return;
             }
             const auto source = ui::GetOpenFileName(0, ProfileDialog(list));
-            if (!source) {
+            std::vector<uint8_t> checked;  // a refused file adds and changes nothing
+            if (!source || !Report(profiles::CheckImportFile(id, *source, checked))) {
                 return;
             }
             int target = selected;
