@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -41,6 +42,8 @@ bool WriteAll(int fd, std::string_view bytes) {
     }
     return true;
 }
+
+std::atomic<std::map<std::string, std::string>*> g_memoryFiles{nullptr};
 
 std::mutex g_faultMutex;
 std::function<int(const fs::path&)> g_fault;
@@ -90,7 +93,23 @@ fs::path RealTarget(const fs::path& path) {
 
 }  // namespace
 
+void SetMemoryFilesForTest(std::map<std::string, std::string>* files) {
+    g_memoryFiles.store(files);
+}
+
+bool PathExists(const fs::path& path) {
+    if (auto* files = g_memoryFiles.load()) {
+        return files->count(path.string()) != 0;
+    }
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
 bool WriteFileAtomically(const fs::path& requested, std::string_view bytes, std::string& error) {
+    if (auto* files = g_memoryFiles.load()) {
+        (*files)[requested.string()] = std::string(bytes);
+        return true;
+    }
     const fs::path path = RealTarget(requested);
     // The existing file's mode stays; anything but a regular file is never replaced.
     mode_t mode = 0600;
@@ -212,7 +231,7 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string& error,
 
 bool CreatePrivateFolders(const fs::path& folder, std::string& error) {
     std::error_code ec;
-    if (folder.empty() || fs::is_directory(folder, ec)) {
+    if (folder.empty() || g_memoryFiles.load() != nullptr || fs::is_directory(folder, ec)) {
         return true;
     }
     if (folder.has_parent_path() && folder.parent_path() != folder &&
@@ -305,6 +324,9 @@ FileLock::FileLock(const fs::path& path) : state_(StateFor(FolderOf(path) / kFol
     state_->released.wait(lock, [this] { return state_->depth == 0; });
     state_->owner = std::this_thread::get_id();
     state_->depth = 1;
+    if (g_memoryFiles.load() != nullptr) {
+        return;
+    }
     // A folder that cannot hold the lock file (read-only, say) is not written either.
     state_->fd = ::open(state_->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (state_->fd >= 0) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +32,14 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::s
 
 // Creates a folder and its missing parents for the user alone (0700), whatever the umask.
 bool CreatePrivateFolders(const std::filesystem::path& folder, std::string& error);
+
+// Whether anything (a file, a folder, a dangling link) is at the path.
+bool PathExists(const std::filesystem::path& path);
+
+// For fuzzing: files kept in memory, by path. While set, ReadWholeFile, WriteFileAtomically,
+// PathExists and CreatePrivateFolders use it instead of the file system, and FileLock takes
+// no lock file.
+void SetMemoryFilesForTest(std::map<std::string, std::string>* files);
 
 // For tests: a file-system fault. While set, every write asks it about its target and, when it
 // answers an errno value other than 0, fails as a write of the temporary with that error would.

@@ -420,8 +420,7 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
 
 bool IniTryLoad(const std::filesystem::path& file, IniDocument& doc, std::string& error) {
     doc = IniDocument{};
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) {
+    if (!PathExists(file)) {
         return true;
     }
     std::string bytes;

@@ -22,6 +22,8 @@ enum ReadProfileResult : int {
 // Fills up to buffer.size() bytes of blob; the caller clears the buffer first, so a short blob
 // leaves zeros. The device code is not examined.
 int ReadProfileFile(const std::filesystem::path& path, std::span<uint8_t> buffer);
+// The same on a file's bytes already in memory.
+int ParseProfileBytes(std::span<const uint8_t> bytes, std::span<uint8_t> buffer);
 
 // Creates or replaces the file atomically (temporary file, flush, rename) under its folder's
 // lock. false (a debug line, and `error` naming the file and what failed) when it could not be

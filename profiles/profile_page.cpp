@@ -160,7 +160,10 @@ bool ProfilePage::FillProfileLists(Device device) {
             if (!Report(profiles::CreateFirstProfile(id, applicationFolder_))) {
                 return false;
             }
-            AddComboEntry(list, "profile1", Row::StartUp);
+            // "profile1", or the list rebuilt from the profile files present.
+            for (const profiles::ListEntry& entry : profiles::ReadList(id)) {
+                AddComboEntry(list, entry.name, Row::StartUp);
+            }
         }
         const int select = profiles::ReadSelect(id);
         inForce_[Index(list)] = select >= 0 && select < profiles::ReadCount(id) ? select : -1;

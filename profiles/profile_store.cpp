@@ -299,34 +299,46 @@ OpResult CheckImportFile(ListId list, const fs::path& source, std::vector<uint8_
     // One byte more than a profile file can have is enough to tell it is too long.
     if (!ReadWholeFile(source, bytes, error, expected)) {
         std::error_code ec;
-        const bool tooLarge = fs::is_regular_file(source, ec);
+        const bool tooLarge = fs::is_regular_file(source, ec) && fs::file_size(source, ec) > expected;
         return Fail(tooLarge ? OpResult::SourceNotAProfile : OpResult::SourceMissing,
                     tooLarge ? "cannot import " + source.string() + ": longer than a " +
                                    std::string(info.extension) + " profile file (" +
                                    std::to_string(expected) + " bytes)"
                              : error);
     }
+    std::string why;
+    const OpResult result = CheckImportBytes(list, bytes, blob, why);
+    if (result != OpResult::Ok) {
+        return Fail(result, "cannot import " + source.string() + ": " + why);
+    }
+    return OpResult::Ok;
+}
+
+OpResult CheckImportBytes(ListId list, std::string_view bytes, std::vector<uint8_t>& blob,
+                          std::string& why) {
+    const ListInfo& info = Info(list);
+    blob.assign(info.blobSize, 0);
+    const size_t expected = kProfileHeaderSize + info.blobSize;
     const auto byte = [&](size_t i) {
         return static_cast<unsigned>(static_cast<uint8_t>(bytes[i]));
     };
     if (bytes.size() < kProfileHeaderSize || (byte(0) | byte(1) << 8) != kProfileMagic) {
-        return Fail(OpResult::SourceNotAProfile,
-                    "cannot import " + source.string() + ": not a profile file");
+        why = "not a profile file";
+        return OpResult::SourceNotAProfile;
     }
     const unsigned code = byte(4) | byte(5) << 8;
     if (code != static_cast<unsigned>(info.device)) {
-        return Fail(OpResult::SourceNotAProfile,
-                    "cannot import " + source.string() + ": a profile of device code " +
-                        std::to_string(code) + ", this list takes " +
-                        std::to_string(static_cast<unsigned>(info.device)));
+        why = "a profile of device code " + std::to_string(code) + ", this list takes " +
+              std::to_string(static_cast<unsigned>(info.device));
+        return OpResult::SourceNotAProfile;
     }
     if (bytes.size() != expected) {
-        return Fail(OpResult::SourceNotAProfile,
-                    "cannot import " + source.string() + ": " + std::to_string(bytes.size()) +
-                        " bytes, a " + std::string(info.extension) + " profile file has " +
-                        std::to_string(expected));
+        why = std::to_string(bytes.size()) + " bytes, a " + std::string(info.extension) +
+              " profile file has " + std::to_string(expected);
+        return OpResult::SourceNotAProfile;
     }
-    std::copy(bytes.begin() + kProfileHeaderSize, bytes.end(), blob.begin());
+    std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(kProfileHeaderSize), bytes.end(),
+              blob.begin());
     return OpResult::Ok;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "profiles/profile_file.h"
@@ -50,6 +51,9 @@ OpResult CreateFirstProfile(ListId list, const std::filesystem::path& applicatio
 // list's blob size). Nothing changes anywhere; a refusal says why in LastProblem.
 OpResult CheckImportFile(ListId list, const std::filesystem::path& source,
                          std::vector<uint8_t>& blob);
+// The same check on a file's bytes in memory; `why` says what is wrong.
+OpResult CheckImportBytes(ListId list, std::string_view bytes, std::vector<uint8_t>& blob,
+                          std::string& why);
 // Whether a file may be written by an export: refused (WriteFailed) for a directory, device
 // node, FIFO or socket, and for any file inside the data folder; a symbolic link is followed.
 OpResult CheckExportTarget(const std::filesystem::path& target);
