@@ -25,6 +25,7 @@
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
 #include "ui/paint_manager.h"
@@ -91,6 +92,12 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
                          "  --virtual  use the built-in virtual mouse instead of hardware\n");
             return kExitUsage;
         }
+    }
+
+    // The data files live in the user's home: never in a shared folder.
+    if (std::string homeError; !CheckUserHome(homeError)) {
+        std::fprintf(stderr, "gaming-mouse-driver: %s\n", homeError.c_str());
+        return 1;
     }
 
     QApplication app(argc, argv);

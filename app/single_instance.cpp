@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -44,19 +46,43 @@ class FileLock {
     int fd_ = -1;
 };
 
+// Only a process of this user may answer or knock: another local user could otherwise listen
+// first and make every start end as a "second" instance.
+bool PeerIsUs(qintptr descriptor) {
+    struct ucred cred {};
+    socklen_t size = sizeof cred;
+    return descriptor >= 0 &&
+           ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0 &&
+           cred.uid == ::getuid();
+}
+
+// A folder of ours alone: made 0700, and used only when it is a real folder that we own and
+// that nobody else may enter.
+bool PrivateFolder(const std::string& folder) {
+    ::mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
 }  // namespace
 
 std::string SingleInstanceSocketPath() {
-    std::string folder;
+    std::string base;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime) {
-        folder = runtime;
+        base = runtime;
     } else {
-        folder = QDir::tempPath().toStdString();
+        base = QDir::tempPath().toStdString();
     }
-    if (folder.empty() || folder.back() != '/') {
-        folder += '/';
+    if (base.empty() || base.back() != '/') {
+        base += '/';
     }
-    return folder + kSingleInstanceBase + "-" + std::to_string(::getuid());
+    const std::string folder = base + "gaming-mouse-driver-" + std::to_string(::getuid());
+    if (!PrivateFolder(folder)) {
+        DebugTrace("single instance: " + folder + " is not a private folder of ours");
+        return base + kSingleInstanceBase + "-" + std::to_string(::getuid());  // peers checked
+    }
+    return folder + "/" + kSingleInstanceBase;
 }
 
 SingleInstance::SingleInstance(std::string socketPath) : path_(std::move(socketPath)) {}
@@ -96,6 +122,11 @@ bool SingleInstance::KnockOnRunningInstance() {
     if (!socket.waitForConnected(kConnectTimeoutMs)) {
         return false;
     }
+    if (!PeerIsUs(socket.socketDescriptor())) {
+        DebugTrace("single instance: " + path_ + " is served by another user");
+        socket.abort();
+        return false;
+    }
     socket.write(kWakeUpRequest);
     socket.waitForBytesWritten(kAnswerTimeoutMs);
     // The answer only tells that the wake-up was taken; a busy first instance still gets it.
@@ -108,6 +139,11 @@ bool SingleInstance::KnockOnRunningInstance() {
 
 void SingleInstance::OnNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (!PeerIsUs(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto serve = [this, socket] {
             while (socket->canReadLine()) {

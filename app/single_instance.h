@@ -17,8 +17,9 @@ inline constexpr const char* kSingleInstanceBase = "PELKARDRVER1";
 inline constexpr const char* kWakeUpRequest = "QUARVEN_004\n";
 inline constexpr const char* kWakeUpAnswer = "ok\n";
 
-// "$XDG_RUNTIME_DIR/PELKARDRVER1-<uid>" when that folder is set, else the same name in the
-// temporary folder.
+// "PELKARDRVER1" in a private folder "gaming-mouse-driver-<uid>" (0700, ours) of
+// $XDG_RUNTIME_DIR when that is set, else of the temporary folder. Both ends check that the
+// other runs as this user.
 std::string SingleInstanceSocketPath();
 
 class SingleInstance {

@@ -564,11 +564,12 @@ bool CreateEmptyLists() {
             }
             const profiles::ListInfo& info = profiles::Info(list);
             const std::filesystem::path source = folder / std::string(info.defaultFile);
-            std::cerr << "gmdctl: cannot create the " << info.cliName << " list: "
-                      << (result == profiles::OpResult::WriteFailed
-                              ? profiles::IndexPath(list).parent_path().string()
-                              : source.string())
-                      << ": " << ProblemText(result) << '\n';
+            std::cerr << "gmdctl: cannot create the " << info.cliName << " list: ";
+            if (!profiles::LastProblem().empty()) {
+                std::cerr << profiles::LastProblem() << '\n';
+            } else {
+                std::cerr << source.string() << ": " << ProblemText(result) << '\n';
+            }
             allMade = false;
             break;
         }
@@ -645,10 +646,7 @@ int ExportProfile(profiles::ListId list, const std::string& name, const std::str
     const std::string stored = profiles::ReadList(list)[static_cast<size_t>(*position)].name;
     const profiles::OpResult result = profiles::ExportProfile(list, *position, file);
     if (result != profiles::OpResult::Ok) {
-        const std::string path = result == profiles::OpResult::WriteFailed
-                                     ? file
-                                     : profiles::ProfilePath(list, stored).string();
-        std::cerr << "gmdctl: " << path << ": " << ProblemText(result) << '\n';
+        std::cerr << "gmdctl: " << profiles::LastProblem() << '\n';
         return kExitFileError;
     }
     std::cout << "exported " << profiles::Info(list).cliName << " profile " << stored << " to "
@@ -658,39 +656,32 @@ int ExportProfile(profiles::ListId list, const std::string& name, const std::str
 
 int ImportProfile(profiles::ListId list, const std::string& file) {
     const profiles::ListInfo& info = profiles::Info(list);
-    // A file that cannot be imported adds no profile.
-    std::vector<uint8_t> probe(info.blobSize, 0);
-    if (const int read = profiles::ReadProfileFile(file, probe); read != profiles::kProfileRead) {
-        std::cerr << "gmdctl: " << file << ": "
-                  << ProblemText(read == profiles::kProfileMissing
-                                     ? profiles::OpResult::SourceMissing
-                                     : profiles::OpResult::SourceNotAProfile)
-                  << '\n';
+    // A file that cannot be imported changes nothing.
+    std::vector<uint8_t> probe;
+    if (profiles::CheckImportFile(list, file, probe) != profiles::OpResult::Ok) {
+        std::cerr << "gmdctl: " << profiles::LastProblem() << '\n';
         return kExitFileError;
     }
     if (!ReadyList(list)) {
         return kExitFileError;
     }
+    std::string name;
     int target = profiles::ReadSelect(list);
+    profiles::OpResult result = profiles::OpResult::Ok;
     if (info.kind == profiles::ProfileKind::Device) {
-        std::string added;
-        const profiles::OpResult result =
-            profiles::AddProfile(list, gmd::ApplicationFolder(), added);
-        // A default that cannot be read still leaves the new entry: the import fills it.
-        if (result == profiles::OpResult::WriteFailed && added.empty()) {
-            std::cerr << "gmdctl: cannot write " << profiles::IndexPath(list).string() << '\n';
-            return kExitFileError;
-        }
-        target = profiles::ReadCount(list) - 1;
+        result = profiles::AddImportedProfile(list, file, name, target);
     } else if (target < 0 || target >= profiles::ReadCount(list)) {
         std::cerr << "gmdctl: " << info.cliName << " has no selected profile\n";
         return kExitFileError;
+    } else {
+        name = profiles::ReadList(list)[static_cast<size_t>(target)].name;
+        result = profiles::ImportProfile(list, target, file);
     }
-    const std::string name = profiles::ReadList(list)[static_cast<size_t>(target)].name;
-    if (const profiles::OpResult result = profiles::ImportProfile(list, target, file);
-        result != profiles::OpResult::Ok) {
-        std::cerr << "gmdctl: " << profiles::ProfilePath(list, name).string() << ": "
-                  << ProblemText(result) << '\n';
+    if (result != profiles::OpResult::Ok) {
+        std::cerr << "gmdctl: cannot import " << file << " into " << info.cliName << ": "
+                  << (profiles::LastProblem().empty() ? ProblemText(result)
+                                                      : profiles::LastProblem())
+                  << '\n';
         return kExitFileError;
     }
     if (info.kind == profiles::ProfileKind::Device && !profiles::WriteSelect(list, target)) {
@@ -1048,7 +1039,12 @@ int main(int argc, char** argv) {
         return LightFrames(words[1], words[2], lightOptions);
     }
 
-    // The profile commands work on files only.
+    // The profile commands work on files only, in the user's own home.
+    if (std::string homeError; (command == "profiles" || command.rfind("profile-", 0) == 0) &&
+                               !gmd::CheckUserHome(homeError)) {
+        std::cerr << "gmdctl: " << homeError << '\n';
+        return kExitFileError;
+    }
     if (command == "profiles") {
         return ListProfiles();
     }

@@ -56,7 +56,9 @@ void CDeviceChannel::DropStaleReplies() {
 int CDeviceChannel::Transact(const uint8_t* request, size_t requestLength, uint8_t* reply,
                              size_t replyLength, size_t& replyBytes) {
     replyBytes = 0;
-    if (!IsConnected()) {
+    // A device marked failed (a failed write, a read-out it did not answer) is not tried again
+    // until the detection thread has opened it afresh.
+    if (!IsConnected() || hid_.Path() == " ") {
         return kResultNoReply;
     }
     CommandReport report{};

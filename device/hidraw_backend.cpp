@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -222,6 +223,12 @@ bool ResolvePath(const HidrawRoots& roots, const std::string& path, PathRef& ref
     return true;
 }
 
+long RealRead(int fd, void* buffer, unsigned long size) {
+    return ::read(fd, buffer, size);
+}
+
+std::atomic<HidrawReadFunction> g_read{&RealRead};
+
 // Absolute deadline of one transfer; kHidInfinite never expires.
 class Deadline {
   public:
@@ -397,11 +404,10 @@ class FdHidConnection final : public HidConnection {
         std::vector<uint8_t> report(kMaxReportSize);
         while (true) {
             std::array<pollfd, 2> fds{{{fd_, POLLIN, 0}, {state_->cancelFd, POLLIN, 0}}};
+            // Every way round the loop ends at the deadline check, whatever poll and read say:
+            // a node that always polls readable but has nothing to read cannot spin for good.
             const int ready = ::poll(fds.data(), fds.size(), deadline.PollTimeout());
-            if (ready < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
+            if (ready < 0 && errno != EINTR) {
                 return 0;
             }
             if ((fds[1].revents & POLLIN) != 0) {
@@ -410,22 +416,19 @@ class FdHidConnection final : public HidConnection {
                     return 0;
                 }
             }
-            if ((fds[0].revents & POLLIN) != 0) {
-                const ssize_t n = ::read(fd_, report.data(), report.size());
+            if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
+                const long n = g_read.load()(fd_, report.data(), report.size());
                 if (n == 0) {
                     return 0;
                 }
-                if (n < 0) {
-                    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-                        continue;
-                    }
+                if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
                     return 0;
                 }
-                if (Deliver(std::span(report.data(), static_cast<size_t>(n)), buffer, length,
-                            bytesRead)) {
+                if (n > 0 && Deliver(std::span(report.data(), static_cast<size_t>(n)), buffer,
+                                     length, bytesRead)) {
                     return 1;
                 }
-            } else if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
                 return 0;
             }
             if (deadline.Expired()) {
@@ -530,6 +533,10 @@ class FdHidConnection final : public HidConnection {
 };
 
 }  // namespace
+
+void SetHidrawReadForTest(HidrawReadFunction read) {
+    g_read.store(read != nullptr ? read : &RealRead);
+}
 
 bool ParseHidIdLine(const std::string& ueventText, uint16_t& vendorId, uint16_t& productId) {
     constexpr std::string_view kKey = "HID_ID=";

@@ -32,6 +32,11 @@ class HidrawBackend final : public HidBackend {
 // writer thread of the connection so a write time-out works although hidraw always polls writable.
 std::unique_ptr<HidConnection> MakeFdHidConnection(int fd, HidReportFilter filter);
 
+// For tests: the read() the connections call (nullptr restores the real one), to make a node
+// whose poll says readable while every read answers EAGAIN.
+using HidrawReadFunction = long (*)(int fd, void* buffer, unsigned long size);
+void SetHidrawReadForTest(HidrawReadFunction read);
+
 // Parses the HID_ID line of a uevent file body ("HID_ID=0003:00000C45:00007643").
 bool ParseHidIdLine(const std::string& ueventText, uint16_t& vendorId, uint16_t& productId);
 

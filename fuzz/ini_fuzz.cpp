@@ -25,6 +25,10 @@ size_t Utf8Chars(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const gmd::IniDocument doc = gmd::IniDocument::Parse(bytes);
+    // A rewrite without changes gives the file back byte for byte, whatever its encoding.
+    if (doc.ToText() != bytes) {
+        std::abort();
+    }
     const gmd::IniDocument again = gmd::IniDocument::Parse(doc.ToText());
     for (const std::string& section : doc.Sections()) {
         for (const std::string& key : doc.Keys(section)) {

@@ -2,6 +2,7 @@
 // refused with an error, never crash, whatever bytes they hold.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -56,5 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gmd::ui::AttributeList pairs;
     std::string error;
     gmd::ui::ParseAttributeList(text, pairs, &error);
+    // Without an event loop the notifications queued for later would pile up run after run
+    // (and could meet a later run's controls at a reused address): deliver them now.
+    QCoreApplication::sendPostedEvents();
     return 0;
 }

@@ -8,18 +8,17 @@
 // bytes into the output of gsettings, kreadconfig and xset q, the stored-values file, the output of
 // xinput list, that of xinput list-props (every device) and the contents of kcminputrc.
 
-#include <unistd.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/pointer_settings_backends.h"
 
 namespace {
@@ -68,15 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& xinputProps = parts[3];
     const std::string& inputRc = parts[4];
 
-    static const std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() /
-                    ("gmd-pointer-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
+    // The stored values and the KDE files live in memory: no file is written per input.
+    static std::map<std::string, std::string> files;
+    files.clear();
+    gmd::SetMemoryFilesForTest(&files);
+    const std::filesystem::path folder = "/fuzz";
     const std::filesystem::path storeFile = folder / "pointer.ini";
-    std::ofstream(storeFile, std::ios::binary | std::ios::trunc) << stored;
-    std::ofstream(folder / "kcminputrc", std::ios::binary | std::ios::trunc) << inputRc;
+    files[storeFile.string()] = stored;
+    files[(folder / "kcminputrc").string()] = inputRc;
 
     gmd::PointerBackendOptions options;
     options.run = [&](const std::vector<std::string>& argv) -> std::optional<std::string> {

@@ -13,11 +13,21 @@ constexpr uint16_t kBlockStride = 64;
 
 // Reads into a copy so that a failed (possibly partly done) image read leaves the image as it was.
 template <typename Read>
-void ReadImageInto(Image& image, Read read) {
+int ReadImageInto(Image& image, Read read) {
     Image buffer = image;
-    if (read(std::span<uint8_t>(buffer)) == kResultSuccess) {
+    const int result = read(std::span<uint8_t>(buffer));
+    if (result == kResultSuccess) {
         image = buffer;
     }
+    return result;
+}
+
+// A device that did not answer one transaction after all its tries will not answer the next:
+// it is marked as a failed write marks it, so its later transactions end at once and the
+// detection thread detaches it at its next pass.
+int GiveUp(CDeviceChannel& channel, int result) {
+    channel.Hid().SetPath(" ");
+    return result;
 }
 
 void CopyLiveFromHostBlock(MouseBlocks& blocks, int index, uint8_t profileIndex) {
@@ -45,19 +55,31 @@ uint8_t LiveByte(const MouseBlocks& blocks, size_t offset) {
 
 }  // namespace
 
-void ReadOutMouse(CDeviceChannel& channel, MouseBlocks& blocks) {
-    OpenSession(channel);
-    ReadInfo(channel, blocks.mouseInfo);  // writes only on success
-    ReadImageInto(blocks.mouseCurrentImage,
-                  [&](std::span<uint8_t> image) { return ReadImage(channel, image); });
+int ReadOutMouse(CDeviceChannel& channel, MouseBlocks& blocks) {
+    if (const int result = OpenSession(channel); result != kResultSuccess) {
+        return GiveUp(channel, result);
+    }
+    if (const int result = ReadInfo(channel, blocks.mouseInfo); result != kResultSuccess) {
+        return GiveUp(channel, result);  // the block is written only on success
+    }
+    if (const int result =
+            ReadImageInto(blocks.mouseCurrentImage,
+                          [&](std::span<uint8_t> image) { return ReadImage(channel, image); });
+        result != kResultSuccess) {
+        return GiveUp(channel, result);
+    }
     for (int bank = 0; bank < kProfileCount; ++bank) {
-        ReadImageInto(
-            blocks.mouseBankImage[static_cast<size_t>(bank)],
-            [&](std::span<uint8_t> image) { return ReadBankImage(channel, image, bank); });
+        if (const int result = ReadImageInto(
+                blocks.mouseBankImage[static_cast<size_t>(bank)],
+                [&](std::span<uint8_t> image) { return ReadBankImage(channel, image, bank); });
+            result != kResultSuccess) {
+            return GiveUp(channel, result);
+        }
     }
     CopyLiveFromHostBlock(blocks, 0, 0);
     CloseSession(channel);
     blocks.fullRefresh = true;
+    return kResultSuccess;
 }
 
 bool RefreshMouseOnRequest(CDeviceChannel& channel, MouseBlocks& blocks) {
@@ -66,14 +88,23 @@ bool RefreshMouseOnRequest(CDeviceChannel& channel, MouseBlocks& blocks) {
     SaveLiveToHostBlock(blocks, index);
 
     uint8_t current = 0;
-    ReadMemory(channel, std::span<uint8_t>(&current, 1), 1, 0);  // asked for, not used
+    // Asked for, not used; a mouse that does not answer is not asked again.
+    if (const int result = ReadMemory(channel, std::span<uint8_t>(&current, 1), 1, 0);
+        result != kResultSuccess) {
+        GiveUp(channel, result);
+        return false;
+    }
 
     // The block starts as the host's copy of profile 0, so a failed read keeps that copy
     // instead of filling host block 0 with bytes the mouse never sent.
     HostBlock& block0 = blocks.mouseHostBlock[0];
     std::array<uint8_t, kBlockReadSize> buffer{};
     std::copy_n(block0.begin(), kBlockReadSize, buffer.begin());
-    ReadMemory(channel, buffer, kBlockReadSize, 0);
+    if (const int result = ReadMemory(channel, buffer, kBlockReadSize, 0);
+        result != kResultSuccess) {
+        GiveUp(channel, result);
+        return false;
+    }
     buffer[live::profileIndex] = 0;
     std::copy(buffer.begin(), buffer.end(), block0.begin());
     CopyLiveFromHostBlock(blocks, 0, 0);

@@ -9,12 +9,14 @@
 namespace gmd::mouse {
 
 // Session, information block, current image, the five bank images, then the live block from
-// host block 0 with profile index 0; sets the full-refresh flag. Results are not examined: a
-// failed step leaves its buffer as it was.
-void ReadOutMouse(CDeviceChannel& channel, MouseBlocks& blocks);
+// host block 0 with profile index 0; sets the full-refresh flag. Stops at the first step that
+// fails after its tries, leaving its buffer and the rest as they were, and marks the device as
+// failed (its path " ") so that later transactions end at once and the detection thread
+// detaches it; returns that step's result, else kResultSuccess.
+int ReadOutMouse(CDeviceChannel& channel, MouseBlocks& blocks);
 
 // The active onboard profile again (the mouse asked for it). Sets the full-refresh flag when
-// the light mode changed; returns that.
+// the light mode changed; returns that. A read that fails ends it as ReadOutMouse ends.
 bool RefreshMouseOnRequest(CDeviceChannel& channel, MouseBlocks& blocks);
 
 // The live block and 10 zero bytes to address 0. The device result.

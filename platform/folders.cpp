@@ -1,8 +1,14 @@
 #include "platform/folders.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <system_error>
+#include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace gmd {
 
@@ -10,9 +16,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Where nothing can be made: without a home the files are refused, never put in a shared folder.
+constexpr const char* kNoHome = "/nonexistent";
+
 fs::path Home() {
-    const char* home = std::getenv("HOME");
-    return home != nullptr && *home != '\0' ? fs::path(home) : fs::path("/tmp");
+    const std::optional<fs::path> home = UserHome();
+    return home ? *home : fs::path(kNoHome);
 }
 
 fs::path ConfigHome() {
@@ -24,16 +33,46 @@ fs::path ConfigHome() {
 }
 
 fs::path Ensure(const fs::path& dir) {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
+    std::string error;
+    CreatePrivateFolders(dir, error);  // a failure surfaces at the first write
     return dir;
 }
 
 }  // namespace
 
+std::optional<fs::path> UserHome() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+        return fs::path(home);
+    }
+    // Without HOME (cron, some service managers) the account's own home.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : 16384));
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/' &&
+        fs::path(found->pw_dir) != kNoHome) {
+        return fs::path(found->pw_dir);
+    }
+    return std::nullopt;
+}
+
+bool CheckUserHome(std::string& error) {
+    if (UserHome()) {
+        return true;
+    }
+    error = "no home folder: HOME is not set and the user account names none";
+    return false;
+}
+
 fs::path DocumentsFolder() {
     // Lines look like: XDG_DOCUMENTS_DIR="$HOME/Documents"
-    std::ifstream dirs(ConfigHome() / "user-dirs.dirs");
+    std::string bytes;
+    std::string error;
+    if (!ReadWholeFile(ConfigHome() / "user-dirs.dirs", bytes, error, 64 * 1024)) {
+        bytes.clear();
+    }
+    std::istringstream dirs(bytes);
     std::string line;
     while (std::getline(dirs, line)) {
         const std::string key = "XDG_DOCUMENTS_DIR=";

@@ -3,15 +3,23 @@
 // "Gaming Mouse Driver", with the device sub-folders "ms", "kb" and "mp".
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace gmd {
 
 inline constexpr const char* kDataFolderName = "Gaming Mouse Driver";
 
+// HOME when it is an absolute path, else the home of the user's account; nothing when neither
+// names one (the files then cannot be made: never a shared folder such as /tmp).
+std::optional<std::filesystem::path> UserHome();
+// false with a message when there is no home folder for the data files.
+bool CheckUserHome(std::string& error);
+
 // XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Documents.
 std::filesystem::path DocumentsFolder();
-// The data folder, created when missing (creation errors surface at the first write).
+// The data folder, created for the user alone (0700) when missing (creation errors surface at the
+// first write).
 std::filesystem::path AppDataFolder();
 std::filesystem::path MouseFolder();     // AppDataFolder()/ms
 std::filesystem::path KeyboardFolder();  // AppDataFolder()/kb

@@ -61,7 +61,9 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+// Unpaired surrogates become their three-byte form (as WTF-8 writes them), so that a rewrite
+// gives back the same code units; `oddByte` receives a last byte that makes no code unit.
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian, std::string* oddByte) {
     std::string out;
     out.reserve(bytes.size());
     const auto unit = [&](size_t i) {
@@ -76,15 +78,67 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
             if (low >= 0xDC00 && low < 0xE000) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;
-            } else {
+            } else if (oddByte == nullptr) {
                 cp = 0xFFFD;
             }
-        } else if (cp >= 0xD800 && cp < 0xE000) {
+        } else if (cp >= 0xD800 && cp < 0xE000 && oddByte == nullptr) {
             cp = 0xFFFD;  // unpaired surrogate
         }
         AppendUtf8(out, cp);
     }
+    if (oddByte != nullptr && bytes.size() % 2 != 0) {
+        *oddByte = std::string(1, bytes.back());
+    }
     return out;
+}
+
+// UTF-8 (with the three-byte form of lone surrogates) back to UTF-16 code units; a byte that
+// starts no sequence becomes U+FFFD.
+std::string EncodeUtf16(std::string_view text, bool bigEndian) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto put = [&](uint32_t u) {
+        const auto hi = static_cast<char>(u >> 8);
+        const auto lo = static_cast<char>(u & 0xFF);
+        out.push_back(bigEndian ? hi : lo);
+        out.push_back(bigEndian ? lo : hi);
+    };
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = lead < 0x80         ? 1
+                        : (lead >> 5) == 6  ? 2
+                        : (lead >> 4) == 14 ? 3
+                        : (lead >> 3) == 30 ? 4
+                                            : 0;
+        uint32_t cp = length == 1   ? lead
+                      : length == 2 ? (lead & 0x1Fu)
+                      : length == 3 ? (lead & 0x0Fu)
+                                    : (lead & 0x07u);
+        bool valid = length != 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next >> 6) == 2;
+            cp = cp << 6 | (next & 0x3Fu);
+        }
+        if (!valid) {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        i += length;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 }  // namespace
@@ -103,11 +157,11 @@ std::string_view Trim(std::string_view text) {
 std::string DecodeTextFile(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        return DecodeUtf16(bytes.substr(2), false);
+        return DecodeUtf16(bytes.substr(2), false, nullptr);
     }
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
         static_cast<unsigned char>(bytes[1]) == 0xFF) {
-        return DecodeUtf16(bytes.substr(2), true);
+        return DecodeUtf16(bytes.substr(2), true, nullptr);
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
@@ -139,19 +193,36 @@ int ParseLeadingInt(std::string_view text) {
 }
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
-    const std::string text = DecodeTextFile(bytes);
     IniDocument doc;
+    std::string text;
+    const auto startsWith = [&](std::string_view mark) {
+        return bytes.substr(0, mark.size()) == mark;
+    };
+    if (startsWith("\xFF\xFE")) {
+        doc.encoding_ = Encoding::Utf16LE;
+        text = DecodeUtf16(bytes.substr(2), false, &doc.oddByte_);
+    } else if (startsWith("\xFE\xFF")) {
+        doc.encoding_ = Encoding::Utf16BE;
+        text = DecodeUtf16(bytes.substr(2), true, &doc.oddByte_);
+    } else if (startsWith("\xEF\xBB\xBF")) {
+        doc.encoding_ = Encoding::Utf8Mark;
+        text = std::string(bytes.substr(3));
+    } else {
+        text = std::string(bytes);
+    }
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
+        Line line;
         if (end == std::string::npos) {
             end = text.size();
+            line.eol.clear();
         }
         std::string_view raw(text.data() + start, end - start);
         if (!raw.empty() && raw.back() == '\r') {
             raw.remove_suffix(1);
+            line.eol.insert(0, "\r");
         }
-        Line line;
         line.text = std::string(raw);
         const std::string_view trimmed = Trim(raw);
         if (!trimmed.empty() && trimmed.front() == '[') {
@@ -165,22 +236,41 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
             line.name = std::string(Trim(trimmed.substr(0, eq)));
             line.value = std::string(trimmed.substr(eq + 1));
         }
+        if (doc.lines_.empty() && line.eol == "\r\n") {
+            doc.eol_ = "\r\n";
+        }
         doc.lines_.push_back(std::move(line));
         start = end + 1;
     }
     return doc;
 }
 
+IniDocument::Line IniDocument::NewLine() const {
+    Line line;
+    line.eol = eol_;
+    return line;
+}
+
 std::string IniDocument::ToText() const {
     // Lines go out as they were read; only entries that were set are written anew.
     std::string out;
-    for (const Line& line : lines_) {
-        out += line.text;
-        out += "\n";
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        out += lines_[i].text;
+        // Only the last line may end without a line end.
+        out += lines_[i].eol.empty() && i + 1 < lines_.size() ? eol_ : lines_[i].eol;
     }
-    // Text that starts like a byte-order mark (a file with two marks, or stray bytes after a
-    // UTF-8 mark) would read back in another encoding or lose its first character: a UTF-8
-    // mark in front keeps it as it stands.
+    switch (encoding_) {
+        case Encoding::Utf16LE:
+            return "\xFF\xFE" + EncodeUtf16(out, false) + oddByte_;
+        case Encoding::Utf16BE:
+            return "\xFE\xFF" + EncodeUtf16(out, true) + oddByte_;
+        case Encoding::Utf8Mark:
+            return "\xEF\xBB\xBF" + out;
+        case Encoding::Utf8:
+            break;
+    }
+    // Text without a mark that starts like one (stray bytes) would read back in another
+    // encoding or lose its first character: a UTF-8 mark in front keeps it as it stands.
     const std::string_view start(out.data(), std::min<size_t>(out.size(), 3));
     if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF" ||
         start == "\xEF\xBB\xBF") {
@@ -225,21 +315,25 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
     return std::nullopt;
 }
 
-void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-    Line entry;
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        refused_ = true;
+        return false;
+    }
+    Line entry = NewLine();
     entry.kind = Kind::Entry;
     entry.name = std::string(key);
     entry.value = std::string(value);
     entry.text = entry.name + "=" + entry.value;
     size_t s = FindSection(section);
     if (s == std::string::npos) {
-        Line header;
+        Line header = NewLine();
         header.kind = Kind::Section;
         header.name = std::string(section);
         header.text = "[" + header.name + "]";
         lines_.push_back(std::move(header));
         lines_.push_back(std::move(entry));
-        return;
+        return true;
     }
     const size_t end = SectionEnd(s);
     size_t lastEntry = s;
@@ -248,12 +342,26 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
             if (EqualNoCase(lines_[i].name, key)) {
                 lines_[i].value = std::string(value);
                 lines_[i].text = lines_[i].name + "=" + lines_[i].value;
-                return;
+                return true;
             }
             lastEntry = i;
         }
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastEntry + 1), std::move(entry));
+    return true;
+}
+
+bool IniDocument::AddSection(std::string_view section) {
+    if (HasLineBreak(section)) {
+        refused_ = true;
+        return false;
+    }
+    Line header = NewLine();
+    header.kind = Kind::Section;
+    header.name = std::string(section);
+    header.text = "[" + header.name + "]";
+    lines_.push_back(std::move(header));
+    return true;
 }
 
 bool IniDocument::EraseKey(std::string_view section, std::string_view key) {
@@ -310,13 +418,24 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     return keys;
 }
 
-IniDocument IniLoad(const std::filesystem::path& file) {
-    std::string bytes;
-    std::string error;
-    if (!ReadWholeFile(file, bytes, error)) {
-        return IniDocument{};
+bool IniTryLoad(const std::filesystem::path& file, IniDocument& doc, std::string& error) {
+    doc = IniDocument{};
+    if (!PathExists(file)) {
+        return true;
     }
-    return IniDocument::Parse(bytes);
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes, error, kIniMaxBytes)) {
+        return false;
+    }
+    doc = IniDocument::Parse(bytes);
+    return true;
+}
+
+IniDocument IniLoad(const std::filesystem::path& file) {
+    IniDocument doc;
+    std::string error;
+    IniTryLoad(file, doc, error);
+    return doc;
 }
 
 std::string IniReadString(const std::filesystem::path& file, std::string_view section,
@@ -337,30 +456,28 @@ int IniReadInt(const std::filesystem::path& file, std::string_view section, std:
 
 bool IniUpdate(const std::filesystem::path& file, const std::function<void(IniDocument&)>& change,
                std::string* error) {
-    std::error_code ec;
-    if (file.has_parent_path()) {
-        std::filesystem::create_directories(file.parent_path(), ec);
-    }
-    FileLock lock(file);
-    std::string bytes;
-    std::string readError;
-    IniDocument doc;
-    if (std::filesystem::exists(file, ec)) {
-        if (!ReadWholeFile(file, bytes, readError)) {
-            if (error != nullptr) {
-                *error = readError;
-            }
-            return false;  // never replace a file we could not read
-        }
-        doc = IniDocument::Parse(bytes);
-    }
-    change(doc);
-    std::string writeError;
-    if (!WriteFileAtomically(file, doc.ToText(), writeError)) {
+    std::string problem;
+    const auto fail = [&] {
         if (error != nullptr) {
-            *error = writeError;
+            *error = problem;
         }
         return false;
+    };
+    if (file.has_parent_path() && !CreatePrivateFolders(file.parent_path(), problem)) {
+        return fail();
+    }
+    FileLock lock(file);
+    IniDocument doc;
+    if (!IniTryLoad(file, doc, problem)) {
+        return fail();  // never replace a file we could not read
+    }
+    change(doc);
+    if (doc.Refused()) {
+        problem = "cannot write " + file.string() + ": a line break in a section, key or value";
+        return fail();
+    }
+    if (!WriteFileAtomically(file, doc.ToText(), problem)) {
+        return fail();
     }
     return true;
 }

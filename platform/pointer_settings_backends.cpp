@@ -460,12 +460,11 @@ class KdePointerSettings final : public StoredPointerSettings {
                             const std::string& value) {
         std::string bytes;
         std::string error;
-        std::error_code ec;
-        if (std::filesystem::exists(file, ec) && !ReadWholeFile(file, bytes, error)) {
+        if (PathExists(file) && !ReadWholeFile(file, bytes, error, kIniMaxBytes)) {
             DebugTrace(error);
             return false;
         }
-        IniDocument document = IniDocument::Parse(DecodeTextFile(bytes));
+        IniDocument document = IniDocument::Parse(bytes);
         document.Set(group, key, value);
         if (!WriteFileAtomically(file, document.ToText(), error)) {
             DebugTrace(error);

@@ -67,8 +67,7 @@ bool CreateRegistryKey(std::string_view key) {
     }
     return IniUpdate(RegistryFile(), [&](IniDocument& doc) {
         if (!doc.HasSection(key)) {
-            // An empty section: the document only adds sections together with an entry.
-            doc = IniDocument::Parse(doc.ToText() + "[" + std::string(key) + "]\n");
+            doc.AddSection(key);
         }
     });
 }

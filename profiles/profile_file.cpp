@@ -4,7 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
+#include <vector>
 #include <cerrno>
 
 #include "platform/atomic_file.h"
@@ -59,12 +60,20 @@ int ReadProfileFile(const std::filesystem::path& path, std::span<uint8_t> buffer
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return kProfileMissing;
     }
-    std::array<uint8_t, kProfileHeaderSize> header{};
-    const size_t got = ReadUpTo(fd.get(), header.data(), header.size());
-    if (got < 2 || (header[0] | header[1] << 8) != kProfileMagic) {
+    // Only as much as the header and the buffer take: a huge file costs no more than a valid one.
+    std::vector<uint8_t> bytes(kProfileHeaderSize + buffer.size());
+    bytes.resize(ReadUpTo(fd.get(), bytes.data(), bytes.size()));
+    return ParseProfileBytes(bytes, buffer);
+}
+
+int ParseProfileBytes(std::span<const uint8_t> bytes, std::span<uint8_t> buffer) {
+    if (bytes.size() < 2 || (bytes[0] | bytes[1] << 8) != kProfileMagic) {
         return kProfileNotAProfile;
     }
-    ReadUpTo(fd.get(), buffer.data(), buffer.size());
+    if (bytes.size() > kProfileHeaderSize) {
+        const size_t count = std::min(buffer.size(), bytes.size() - kProfileHeaderSize);
+        std::copy_n(bytes.begin() + kProfileHeaderSize, count, buffer.begin());
+    }
     return kProfileRead;
 }
 
@@ -80,7 +89,7 @@ std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceKind device) {
 }
 
 bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> blob,
-                      DeviceKind device) {
+                      DeviceKind device, std::string* errorOut) {
     const std::string bytes = ProfileFileBytes(blob, device);
     std::string error;
     bool written = false;
@@ -91,6 +100,9 @@ bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t
     if (!written) {
         DebugTrace("文件打开失败");
         DebugTrace(error);
+        if (errorOut != nullptr) {
+            *errorOut = error;
+        }
     }
     return written;
 }

@@ -22,11 +22,14 @@ enum ReadProfileResult : int {
 // Fills up to buffer.size() bytes of blob; the caller clears the buffer first, so a short blob
 // leaves zeros. The device code is not examined.
 int ReadProfileFile(const std::filesystem::path& path, std::span<uint8_t> buffer);
+// The same on a file's bytes already in memory.
+int ParseProfileBytes(std::span<const uint8_t> bytes, std::span<uint8_t> buffer);
 
-// Creates or replaces the file atomically (temporary file, flush, rename) under a per-file
-// lock. false (and a debug line) when it could not be written; the old file is then untouched.
+// Creates or replaces the file atomically (temporary file, flush, rename) under its folder's
+// lock. false (a debug line, and `error` naming the file and what failed) when it could not be
+// written; the old file is then untouched.
 bool WriteProfileFile(const std::filesystem::path& path, std::span<const uint8_t> blob,
-                      DeviceKind device);
+                      DeviceKind device, std::string* error = nullptr);
 
 // The bytes of a profile file: the header (reserved bytes zero) and the blob.
 std::string ProfileFileBytes(std::span<const uint8_t> blob, DeviceKind device);

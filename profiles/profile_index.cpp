@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 
 namespace gmd::profiles {
@@ -153,7 +154,9 @@ NameCheck CheckProfileName(const std::string& name) {
     if (name.empty()) {
         return NameCheck::Empty;
     }
-    if (name == "." || name == ".." || name.size() + kLongestExtension > kFileNameMaxBytes) {
+    // The temporary of a write (".NAME.config.tmpNNNNNNNNN") must fit in a file name too.
+    if (name == "." || name == ".." ||
+        name.size() + kLongestExtension + kTemporaryNameExtraBytes > kFileNameMaxBytes) {
         return NameCheck::NotAFileName;
     }
     size_t chars = 0;

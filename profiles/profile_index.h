@@ -41,7 +41,8 @@ bool WriteLink(ListId list, int position, bool linked, const std::string& progra
 
 // Whether a name can be a profile's file name in the device folder: not empty, no path
 // separator ('/' or '\\'), not "." or "..", no control characters, at most 259 characters and
-// short enough for a file name with its extension, and unchanged when read back from the index
+// short enough for a file name with its extension and for the temporary file of a write
+// (at most 234 bytes), and unchanged when read back from the index
 // (no white space at either end, not enclosed in quotes).
 enum class NameCheck { Ok, Empty, NotAFileName };
 NameCheck CheckProfileName(const std::string& name);

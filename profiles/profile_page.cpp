@@ -147,7 +147,10 @@ bool ProfilePage::FillProfileLists(DeviceKind device) {
             if (!Report(profiles::CreateFirstProfile(id, applicationFolder_))) {
                 return false;
             }
-            AddComboEntry(list, "profile1", Row::StartUp);
+            // "profile1", or the list rebuilt from the profile files present.
+            for (const profiles::ListEntry& entry : profiles::ReadList(id)) {
+                AddComboEntry(list, entry.name, Row::StartUp);
+            }
         }
         const int select = profiles::ReadSelect(id);
         inForce_[Index(list)] = select >= 0 && select < profiles::ReadCount(id) ? select : -1;
@@ -216,7 +219,14 @@ void ProfilePage::StoreCurrentProfile(ListId list) {
         return;  // no model holds this list: its file stays as it is
     }
     const std::vector<uint8_t> blob = BlobFromMemory(list);
-    profiles::StoreBlob(list, position, blob);
+    // Said once when storing starts to fail, not on every change after.
+    static bool failing = false;
+    const bool stored = profiles::StoreBlob(list, position, blob);
+    if (!stored && !failing) {
+        DebugTrace(profiles::LastProblem());
+        Message("message_profile_write_failed");
+    }
+    failing = !stored;
 }
 
 void ProfilePage::Bind(ListId list, host::ProfileListBinding binding) {
@@ -297,7 +307,8 @@ void ProfilePage::RunOperation(ListId list, ProfileOp op) {
                 return;
             }
             const auto source = ui::GetOpenFileName(0, ProfileDialog(list));
-            if (!source) {
+            std::vector<uint8_t> checked;  // a refused file adds and changes nothing
+            if (!source || !Report(profiles::CheckImportFile(id, *source, checked))) {
                 return;
             }
             int target = selected;

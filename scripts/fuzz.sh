@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a while.
-#   scripts/fuzz.sh [seconds per target, default 60]
+# Builds the libFuzzer targets with clang and runs each for a while, in memory.
+#   scripts/fuzz.sh [SECONDS per target, default 60] [TARGETS...]
+# TARGETS are names such as ini or profile_file (all when none are given). A long run, e.g. ten
+# million inputs of the profile-file parser: scripts/fuzz.sh 3600 profile_file
+# Each target prints its runs, runs per second and peak memory at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 seconds=${1:-60}
+shift || true
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DGMD_BUILD_FUZZERS=ON -DGMD_BUILD_TESTS=OFF -DGMD_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz
-for target in build-fuzz/fuzz/*_fuzz; do
-    name=$(basename "$target" _fuzz)
+targets=()
+if (($# == 0)); then
+    for target in build-fuzz/fuzz/*_fuzz; do
+        targets+=("$(basename "$target" _fuzz)")
+    done
+else
+    targets=("$@")
+fi
+cmake --build build-fuzz --target "${targets[@]/%/_fuzz}"
+for name in "${targets[@]}"; do
+    target=build-fuzz/fuzz/${name}_fuzz
     corpus=$(mktemp -d)
     seeds=fuzz/corpus/$name
     echo "fuzz: $name for ${seconds}s"
-    "$target" -max_total_time="$seconds" -print_final_stats=0 "$corpus" \
-        $( [[ -d $seeds ]] && echo "$seeds" ) 2>&1 | tail -n 3
+    log=$(mktemp)
+    status=0
+    "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" \
+        $( [[ -d $seeds ]] && echo "$seeds" ) >"$log" 2>&1 || status=$?
+    if ((status != 0)); then
+        tail -n 40 "$log"
+        exit "$status"
+    fi
+    grep -E "^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)" "$log"
+    rm -f "$log"
     rm -rf "$corpus"
 done

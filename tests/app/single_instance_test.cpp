@@ -2,6 +2,7 @@
 // a killed instance does not stop the next start; bad arguments end with usage; a worker thread
 // that never ends does not keep the process alive.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "app/single_instance.h"
 #include "tests/support/spin_until.h"
 
 namespace {
@@ -48,7 +50,8 @@ class SingleInstanceTest : public ::testing::Test {
     }
     QString Trace(const QString& name) const { return dir_.path() + "/" + name + ".txt"; }
     QString SocketPath() const {
-        return dir_.path() + "/PELKARDRVER1-" + QString::number(::getuid());
+        return dir_.path() + "/gaming-mouse-driver-" + QString::number(::getuid()) +
+               "/PELKARDRVER1";
     }
     // Up and running: the main window exists and the guard listens.
     bool WaitUntilRunning(QProcess& process, const QString& traceName) {
@@ -144,6 +147,38 @@ TEST_F(SingleInstanceTest, OtherArgumentsEndWithUsage) {
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitCode(), 64) << args.join(' ').toStdString();
         EXPECT_TRUE(process.readAllStandardError().contains("usage: gaming-mouse-driver"));
+    }
+}
+
+// Without XDG_RUNTIME_DIR the socket goes into a folder of the temporary folder that only this
+// user may enter; a folder of that name that others may enter is not used.
+TEST(SingleInstancePath, APrivateFolderOfOursOnly) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    const std::string folder =
+        tmp.path().toStdString() + "/gaming-mouse-driver-" + std::to_string(::getuid());
+    const std::string path = gmd::app::SingleInstanceSocketPath();
+    struct stat info {};
+    EXPECT_EQ(path, folder + "/PELKARDRVER1");
+    ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, ::getuid());
+
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    EXPECT_NE(gmd::app::SingleInstanceSocketPath().rfind(folder + "/", 0), 0u);
+    if (runtime.isNull()) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    if (tmpdir.isNull()) {
+        qunsetenv("TMPDIR");
+    } else {
+        qputenv("TMPDIR", tmpdir);
     }
 }
 

@@ -194,12 +194,27 @@ endif()
 
 # import into a device list adds a profile and selects it; into a light or key list it
 # replaces the selected one
-run_gmdctl(ARGS profile-import ms-device "${work}/light.led" EXIT 0)
+run_gmdctl(ARGS profile-export ms-device profile1 "${work}/device.config" EXIT 0)
+run_gmdctl(ARGS profile-import ms-device "${work}/device.config" EXIT 0)
 expect_match("${out}" "into ms-device profile profile2\n$" "profile-import device")
-run_gmdctl(ARGS profile-import ms-key "${work}/light.led" EXIT 0)
-expect_match("${out}" "into ms-key profile profile1\n$" "profile-import key")
+run_gmdctl(ARGS profile-import ms-light "${work}/light.led" EXIT 0)
+expect_match("${out}" "into ms-light profile profile1\n$" "profile-import light")
+# a file of another kind is refused before anything changes
+run_gmdctl(ARGS profile-import ms-key "${work}/light.led" EXIT 1)
+expect_match("${err}" "light.led: 80 bytes, a .pro profile file has 528" "import of another kind")
 run_gmdctl(ARGS profiles EXIT 0)
 expect_match("${out}" "ms-device\n  0   profile1\n  1 \\* profile2\nms-light" "after import")
+
+# a lost index is rebuilt from the profile files; none is replaced by a default
+file(SHA256 "${ms}/profile2.config" before)
+file(REMOVE "${ms}/msProfile.ini")
+run_gmdctl(ARGS profiles EXIT 0)
+expect_match("${out}" "ms-device\n  0 \\* profile1\n  1   profile2\nms-light" "rebuilt index")
+file(SHA256 "${ms}/profile2.config" after)
+if(NOT before STREQUAL after)
+    message(FATAL_ERROR "profile2.config changed when the index was rebuilt")
+endif()
+run_gmdctl(ARGS profile-select ms-device profile2 EXIT 0)
 
 run_gmdctl(ARGS profile-select ms-device Profile1 EXIT 0)
 expect_match("${out}" "ms-device: selected profile1 \\(position 0\\)" "profile-select")
@@ -213,14 +228,14 @@ run_gmdctl(ARGS profile-select ms-deng profile1 EXIT 64)
 expect_match("${err}" "unknown list 'ms-deng'; the lists are: ms-device ms-light" "unknown list")
 run_gmdctl(ARGS profile-select ms-device EXIT 64)
 run_gmdctl(ARGS profile-import ms-device "${work}/missing.config" EXIT 1)
-expect_match("${err}" "missing.config: missing or cannot be read" "import missing")
+expect_match("${err}" "cannot open [^\n]*missing.config: No such file" "import missing")
 file(WRITE "${work}/foreign.config" "not a profile")
 run_gmdctl(ARGS profile-import ms-device "${work}/foreign.config" EXIT 1)
 expect_match("${err}" "foreign.config: not a profile file" "import foreign")
 run_gmdctl(ARGS profiles EXIT 0)
 expect_match("${out}" "ms-device\n  0 \\* profile1\n  1   profile2\nms-light" "no profile added")
 run_gmdctl(ARGS profile-export ms-light profile1 "${work}/no-dir/x.led" EXIT 1)
-expect_match("${err}" "no-dir/x.led: cannot be written" "export target")
+expect_match("${err}" "cannot write [^\n]*no-dir/x.led: cannot create" "export target")
 
 # without the default profiles nothing is created, and the message names the missing file
 file(MAKE_DIRECTORY "${work}/bare/bin" "${work}/home2")

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -644,4 +646,48 @@ INSTANTIATE_TEST_SUITE_P(Descriptor, StuckWrite, ::testing::Bool(),
                          });
 
 }  // namespace
+
+// A node whose poll always says readable: every Read ends at its time-out, whatever read()
+// answers (reports of another collection, or EAGAIN as a racing reader would leave it).
+TEST(HidrawReadTimeout, EndsAtTheDeadlineWhenPollIsAlwaysReadable) {
+    struct Case {
+        const char* name;
+        HidrawReadFunction read;  // nullptr: the real read of /dev/zero
+    };
+    const Case cases[] = {
+        {"foreign reports", nullptr},
+        {"EAGAIN after readable poll",
+         [](int, void*, unsigned long) -> long {
+             errno = EAGAIN;
+             return -1;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int fd = ::open("/dev/zero", O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        SetHidrawReadForTest(c.read);
+        // Zeros are report ID 0, not one of this collection's.
+        std::shared_ptr<HidConnection> connection(
+            MakeFdHidConnection(fd, HidReportFilter{.usesReportIds = true, .inputReportIds = {4}}));
+        for (const uint32_t timeoutMs : {0u, 100u}) {
+            std::promise<int> done;
+            std::future<int> result = done.get_future();
+            const auto start = std::chrono::steady_clock::now();
+            // Detached: a Read that never ends fails the test instead of hanging it.
+            std::thread([connection, timeoutMs, &done] {
+                uint8_t buffer[64];
+                size_t bytesRead = 0;
+                done.set_value(connection->Read(buffer, sizeof buffer, timeoutMs, bytesRead));
+            }).detach();
+            ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+                << "Read(" << timeoutMs << " ms) did not end";
+            EXPECT_EQ(result.get(), 0);
+            EXPECT_GE(std::chrono::steady_clock::now() - start,
+                      std::chrono::milliseconds(timeoutMs));
+        }
+        SetHidrawReadForTest(nullptr);
+    }
+}
+
 }  // namespace gmd

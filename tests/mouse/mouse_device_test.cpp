@@ -219,18 +219,23 @@ class ScriptedMouseTest : public test::ChannelFixture {
 };
 
 TEST_F(ScriptedMouseTest, FailedReadsLeaveTheirBuffersAsTheyWere) {
-    // The current image's second chunk fails: the first chunk must not reach the image.
+    // The current image's second chunk fails: the first chunk must not reach the image, and the
+    // read-out ends there, the device marked failed for the detection thread to detach.
     Script([](const Request& r) {
         return Answer{
             r.command == 7 && r.address == 56 ? std::optional<uint8_t>(0xFF) : std::nullopt,
             std::nullopt};
     });
-    ReadOutMouse(channel_, blocks_);
+    EXPECT_EQ(ReadOutMouse(channel_, blocks_), kResultStatusFF);
     EXPECT_EQ(blocks_.mouseCurrentImage, InitialCurrentImage());
-    Image echoed;
-    echoed.fill(0xA5);
-    EXPECT_EQ(blocks_.mouseBankImage[4], echoed);
+    EXPECT_EQ(blocks_.mouseBankImage[4], Image{});
     EXPECT_EQ(blocks_.mouseInfo[0], 0xA5);
+    EXPECT_EQ(channel_.Hid().Path(), " ");
+    {
+        std::lock_guard lock(channel_.IoLock());
+        channel_.SetConnected(false);
+        ASSERT_EQ(channel_.FindAndOpen(), 1);  // as the detection thread's next pass does
+    }
 
     // The mouse's request to refresh gets no block back: host block 0 keeps the host's copy.
     Script([](const Request& r) {
@@ -247,6 +252,31 @@ TEST_F(ScriptedMouseTest, FailedReadsLeaveTheirBuffersAsTheyWere) {
     expected[0] = 0;
     EXPECT_EQ(blocks_.mouseHostBlock[0], expected);
     EXPECT_EQ(blocks_.mouseLive[live::lightMode], 0x42);
+}
+
+TEST_F(ScriptedMouseTest, AMuteMouseCostsOneTransactionsTriesNotTheWholeReadOut) {
+    Link().responder = [](std::span<const uint8_t>) -> std::optional<std::vector<uint8_t>> {
+        return std::nullopt;
+    };
+    for (const bool refresh : {false, true}) {
+        SCOPED_TRACE(refresh ? "refresh" : "read-out");
+        {
+            std::lock_guard lock(channel_.IoLock());
+            channel_.SetConnected(false);
+            ASSERT_EQ(channel_.FindAndOpen(), 1);
+        }
+        const size_t before = Writes().size();
+        if (refresh) {
+            EXPECT_FALSE(RefreshMouseOnRequest(channel_, blocks_));
+        } else {
+            EXPECT_EQ(ReadOutMouse(channel_, blocks_), kResultNoReply);
+        }
+        EXPECT_EQ(Writes().size() - before, static_cast<size_t>(kTransactTries));
+        // Whatever comes next (the live block's send, say) does not wait for it again.
+        EXPECT_EQ(SendMouseLive(channel_, blocks_), kResultNoReply);
+        EXPECT_EQ(Writes().size() - before, static_cast<size_t>(kTransactTries));
+        EXPECT_EQ(channel_.Hid().Path(), " ");
+    }
 }
 
 TEST_F(ScriptedMouseTest, SwitchFromAProfileTheHostKeepsNoBlockFor) {

@@ -5,6 +5,7 @@
 #include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,9 +13,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -142,8 +145,9 @@ TEST(IniReadTest, Utf16FileWithByteOrderMark) {
                   "v\xC3\xA4lue \xE6\xBC\x94\xF0\x9F\x98\x80");
         EXPECT_EQ(IniReadInt(file, "S", "n", 0), 42);
     }
-    // A write turns the file into UTF-8 and keeps what it held.
+    // A write keeps the file's encoding and what it held.
     ASSERT_TRUE(IniWriteString(file, "S", "added", "1"));
+    EXPECT_EQ(ReadBytes(file).substr(0, 2), "\xFE\xFF");
     EXPECT_EQ(IniReadInt(file, "S", "n", 0), 42);
     EXPECT_EQ(IniReadString(file, "S", "added", ""), "1");
 }
@@ -276,6 +280,133 @@ TEST(IniWriteTest, ConcurrentWritersLoseNothing) {
 }
 
 // The registry stand-in keeps its keys as sections of an INI file in the configuration folder.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const auto hi = static_cast<char>(unit >> 8);
+        const auto lo = static_cast<char>(unit & 0xFF);
+        out.push_back(bigEndian ? hi : lo);
+        out.push_back(bigEndian ? lo : hi);
+    }
+    return out;
+}
+
+// A rewrite changes only the entry it sets: encoding, byte-order mark, line ends and bytes that
+// decode to nothing stay as Windows' own writer keeps them.
+TEST(IniWriteTest, RewriteKeepsEncodingMarkLineEndsAndUnknownBytes) {
+    const struct {
+        const char* name;
+        std::string before;
+        std::string after;  // after setting [S] k=2
+    } cases[] = {
+        {"UTF-16LE, CRLF, CJK", Utf16(u"[S]\r\nname=\u4E2D\u6587\r\nk=1\r\n", false),
+         Utf16(u"[S]\r\nname=\u4E2D\u6587\r\nk=2\r\n", false)},
+        {"UTF-16LE with an unpaired surrogate and an odd last byte",
+         Utf16(u"[S]\r\nx=a\xD800z\r\nk=1\r\n", false) + "\x41",
+         Utf16(u"[S]\r\nx=a\xD800z\r\nk=2\r\n", false) + "\x41"},
+        {"UTF-16BE, a new key", Utf16(u"[S]\r\nname=\U0001F600\r\n", true),
+         Utf16(u"[S]\r\nname=\U0001F600\r\nk=2\r\n", true)},
+        {"UTF-8 with mark, CRLF", "\xEF\xBB\xBF[S]\r\nk=1\r\n", "\xEF\xBB\xBF[S]\r\nk=2\r\n"},
+        {"UTF-8, no last line end, a new section", "[T]\nx=\xFF\xFE",
+         "[T]\nx=\xFF\xFE\n[S]\nk=2\n"},
+        {"mixed line ends", "[S]\r\nk=1\nz=3\r\n", "[S]\r\nk=2\nz=3\r\n"},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir.Path() / "index.ini";
+        WriteBytes(file, c.before);
+        ASSERT_TRUE(IniWriteString(file, "S", "k", "2"));
+        EXPECT_EQ(ReadBytes(file), c.after);
+    }
+}
+
+TEST(IniWriteTest, LineBreaksInSectionsKeysAndValuesAreRefused) {
+    TempDir dir;
+    const fs::path file = dir.Path() / "main.ini";
+    WriteBytes(file, "[SKINIMAGE]\nIMAGE=a.png\n");
+    for (const auto& [section, key, value] : {std::tuple{"SKINIMAGE", "IMAGE", "b.png\nFLAGS=1"},
+                                              {"SKINIMAGE", "IMAGE", "b.png\r[X]"},
+                                              {"SKINIMAGE", "A\nB", "1"},
+                                              {"S]\n[T", "k", "1"}}) {
+        std::string error;
+        EXPECT_FALSE(IniWriteString(file, section, key, value, &error)) << value;
+        EXPECT_NE(error.find("line break"), std::string::npos) << error;
+        EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+    }
+    EXPECT_EQ(ReadBytes(file), "[SKINIMAGE]\nIMAGE=a.png\n");
+}
+
+// Writes follow a symbolic link to the real file and keep its mode; new files and folders are
+// the user's alone whatever the umask.
+TEST(AtomicFileTest, LinksModesAndUmask) {
+    TempDir dir;
+    const fs::path real = dir.Path() / "real.ini";
+    const fs::path link = dir.Path() / "link.ini";
+    WriteBytes(real, "[S]\nk=1\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.ini", link);
+    ASSERT_TRUE(IniWriteString(link, "S", "k", "2"));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_EQ(ReadBytes(real), "[S]\nk=2\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(IniWriteString(real, "S", "k", "3"));
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    const mode_t old = ::umask(0);
+    const fs::path fresh = dir.Path() / "a" / "b" / "new.ini";
+    const bool written = IniWriteString(fresh, "S", "k", "1");
+    ::umask(old);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(fresh).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    for (const fs::path& folder : {dir.Path() / "a", dir.Path() / "a" / "b"}) {
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all)
+            << folder;
+    }
+
+    // One lock file for the folder, however many files were written.
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(IniWriteString(dir.Path() / ("f" + std::to_string(i) + ".ini"), "S", "k", "1"));
+    }
+    size_t locks = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        locks += entry.path().filename().string().find("lock") != std::string::npos ? 1u : 0u;
+    }
+    EXPECT_EQ(locks, 1u);
+    EXPECT_TRUE(fs::exists(dir.Path() / kFolderLockName));
+}
+
+// Reads take regular files only, up to a size such a file can have.
+TEST(AtomicFileTest, ReadsRefuseFifosAndOversizedFiles) {
+    TempDir dir;
+    const fs::path fifo = dir.Path() / "msProfile.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string bytes;
+    std::string error;
+    EXPECT_FALSE(ReadWholeFile(fifo, bytes, error));  // returns at once, no writer needed
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    IniDocument doc;
+    EXPECT_FALSE(IniTryLoad(fifo, doc, error));
+    EXPECT_FALSE(IniWriteString(fifo, "S", "k", "1", &error));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    const fs::path big = dir.Path() / "big.ini";
+    { std::ofstream(big) << "[S]\nk=1\n"; }
+    fs::resize_file(big, kIniMaxBytes + 1);
+    EXPECT_FALSE(IniTryLoad(big, doc, error));
+    EXPECT_NE(error.find("big.ini"), std::string::npos) << error;
+    EXPECT_EQ(IniReadString(big, "S", "k", "default"), "default");
+    EXPECT_FALSE(IniWriteString(big, "S", "k", "2"));
+    EXPECT_EQ(fs::file_size(big), kIniMaxBytes + 1);
+
+    EXPECT_TRUE(IniTryLoad(dir.Path() / "missing.ini", doc, error));
+}
+
 class RegistryTest : public ::testing::Test {
   protected:
     void SetUp() override {

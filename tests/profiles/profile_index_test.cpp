@@ -11,6 +11,14 @@
 namespace gmd::profiles {
 namespace {
 
+std::string Repeat(const std::string& unit, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+        out += unit;
+    }
+    return out;
+}
+
 namespace fs = std::filesystem;
 
 using test::WriteBytes;
@@ -110,9 +118,11 @@ TEST_F(ProfileIndexTest, WindowsUtf16IndexIsReadAndNonAsciiNamesRoundTrip) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "Überprofil");
     EXPECT_EQ(entries[1].name, "游戏");
-    // Our own write turns the file into UTF-8 and keeps every name.
+    // Our own write keeps the file as Windows wrote it (UTF-16LE, CRLF) and every name.
     ASSERT_TRUE(WriteSelect(ListId::MouseKey, 1));
-    EXPECT_EQ(test::ReadBytes(MsIndex()).substr(0, 2), "[P");
+    const std::string rewritten = test::ReadBytes(MsIndex());
+    EXPECT_EQ(rewritten.substr(0, 6), std::string("\xFF\xFE[\0P\0", 6));
+    EXPECT_EQ(rewritten.substr(rewritten.size() - 4), std::string("\r\0\n\0", 4));
     entries = ReadList(ListId::MouseKey);
     EXPECT_EQ(entries[0].name, "Überprofil");
     EXPECT_EQ(entries[1].name, "游戏");
@@ -150,8 +160,12 @@ TEST(ProfileNameTest, CheckProfileName) {
         {"trail ", NameCheck::NotAFileName},
         {"\"quoted\"", NameCheck::NotAFileName},
         {"\"half", NameCheck::Ok},
-        {std::string(248, 'a'), NameCheck::Ok},
-        {std::string(249, 'a'), NameCheck::NotAFileName},  // no room for ".config"
+        // ".NAME.config.tmpNNNNNNNNN", the temporary of a write, must fit in 255 bytes.
+        {std::string(234, 'a'), NameCheck::Ok},
+        {std::string(235, 'a'), NameCheck::NotAFileName},
+        {std::string(248, 'a'), NameCheck::NotAFileName},
+        {Repeat("\xE4\xB8\xAD", 78), NameCheck::Ok},            // 234 bytes
+        {Repeat("\xE4\xB8\xAD", 82), NameCheck::NotAFileName},  // 246 bytes
     };
     for (const auto& [name, expected] : cases) {
         SCOPED_TRACE(name);

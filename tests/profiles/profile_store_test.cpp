@@ -276,9 +276,12 @@ TEST_F(ProfileStoreTest, RenameWhoseNewFileCannotBeWrittenKeepsOldFileAndName) {
 
 TEST_F(ProfileStoreTest, ImportWritesThisDevicesCode) {
     MakeList(ListId::MouseDevice, {"profile1", "profile2"});
-    // A keyboard file, shorter than a mouse device blob: taken as it stands, rest zero.
+    // A whole mouse device file, its reserved header bytes set: the header is written anew.
     const fs::path source = Home() / "in.config";
-    ASSERT_TRUE(WriteProfileFile(source, std::vector<uint8_t>(100, 0x5A), DeviceKind::Keyboard));
+    std::string file =
+        ProfileFileBytes(std::vector<uint8_t>(kMouseDeviceBlob, 0x5A), DeviceKind::Mouse);
+    file[9] = 0x77;
+    WriteBytes(source, file);
     std::string name;
     ASSERT_EQ(AddProfile(ListId::MouseDevice, App(), name), OpResult::Ok);
     EXPECT_EQ(name, "profile3");
@@ -286,9 +289,8 @@ TEST_F(ProfileStoreTest, ImportWritesThisDevicesCode) {
     const std::string bytes = ReadBytes(Ms() / "profile3.config");
     ASSERT_EQ(bytes.size(), 16 + kMouseDeviceBlob);
     EXPECT_EQ(bytes[4], 2);
-    std::vector<uint8_t> expected(kMouseDeviceBlob, 0);
-    std::fill_n(expected.begin(), 100, 0x5A);
-    EXPECT_EQ(Blob(ListId::MouseDevice, 2), expected);
+    EXPECT_EQ(bytes[9], 0);
+    EXPECT_EQ(Blob(ListId::MouseDevice, 2), std::vector<uint8_t>(kMouseDeviceBlob, 0x5A));
 
     WriteBytes(Home() / "foreign", "PK\x03\x04");
     EXPECT_EQ(ImportProfile(ListId::MouseDevice, 0, Home() / "foreign"),
