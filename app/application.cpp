@@ -24,6 +24,7 @@
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "platform/autostart.h"
 #include "platform/debug_output.h"
 #include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
@@ -80,15 +81,26 @@ void ApplyTheme(QApplication& app) {
 
 namespace gmd::app {
 
+namespace {
+bool g_startHidden = false;
+}  // namespace
+
+bool StartedHidden() {
+    return g_startHidden;
+}
+
 int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& beforeCreate) {
     bool useVirtualMouse = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--virtual") == 0) {
             useVirtualMouse = true;
+        } else if (std::strcmp(argv[i], kStartHiddenArgument) == 0) {
+            g_startHidden = true;
         } else {
             std::fprintf(stderr,
-                         "usage: gaming-mouse-driver [--virtual]\n"
-                         "  --virtual  use the built-in virtual mouse instead of hardware\n");
+                         "usage: gaming-mouse-driver [--virtual] [--hidden]\n"
+                         "  --virtual  use the built-in virtual mouse instead of hardware\n"
+                         "  --hidden   start in the tray without showing the window\n");
             return kExitUsage;
         }
     }
