@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -106,6 +107,9 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     }
 
     QApplication app(argc, argv);
+    // Ties the windows to the installed menu entry (the Wayland app id) and its icon.
+    QGuiApplication::setDesktopFileName("gaming-mouse-driver");
+    QApplication::setWindowIcon(QIcon::fromTheme("gaming-mouse-driver"));
     // The window lives hidden in the tray; closing a message box must not end the process.
     QApplication::setQuitOnLastWindowClosed(false);
     const auto terminationNotifier = InstallTerminationHandler();
