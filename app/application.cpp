@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "platform/autostart.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/foreground_program.h"
@@ -81,15 +83,26 @@ void ApplyTheme(QApplication& app) {
 
 namespace gmd::app {
 
+namespace {
+bool g_startHidden = false;
+}  // namespace
+
+bool StartedHidden() {
+    return g_startHidden;
+}
+
 int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& beforeCreate) {
     bool useVirtualMouse = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--virtual") == 0) {
             useVirtualMouse = true;
+        } else if (std::strcmp(argv[i], kStartHiddenArgument) == 0) {
+            g_startHidden = true;
         } else {
             std::fprintf(stderr,
-                         "usage: gaming-mouse-driver [--virtual]\n"
-                         "  --virtual  use the built-in virtual mouse instead of hardware\n");
+                         "usage: gaming-mouse-driver [--virtual] [--hidden]\n"
+                         "  --virtual  use the built-in virtual mouse instead of hardware\n"
+                         "  --hidden   start in the tray without showing the window\n");
             return kExitUsage;
         }
     }
@@ -101,6 +114,9 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     }
 
     QApplication app(argc, argv);
+    // Ties the windows to the installed menu entry (the Wayland app id) and its icon.
+    QGuiApplication::setDesktopFileName("gaming-mouse-driver");
+    QApplication::setWindowIcon(QIcon::fromTheme("gaming-mouse-driver"));
     // The window lives hidden in the tray; closing a message box must not end the process.
     QApplication::setQuitOnLastWindowClosed(false);
     const auto terminationNotifier = InstallTerminationHandler();

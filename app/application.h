@@ -12,4 +12,8 @@ class CMainWnd;
 int RunApplication(int argc, char** argv,
                    const std::function<void(CMainWnd&)>& beforeCreate = nullptr);
 
+// Whether the process was started with "--hidden" (the session's autostart entry): the window
+// stays in the tray until the user opens it.
+bool StartedHidden();
+
 }  // namespace gmd::app

@@ -3,12 +3,14 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -95,22 +97,44 @@ class X11Foreground final : public ForegroundProgram {
     std::optional<std::string> Path() override {
         std::lock_guard lock(mutex_);
         const SigpipeBlocked sigpipeBlocked;
+        failure_.clear();
         if (connection_ == nullptr && !Connect()) {
+            failure_ = "no answer from the X server " + display_;
             return std::nullopt;
         }
-        const std::optional<uint32_t> window =
-            ReadCardinal(root_, activeWindowAtom_, XCB_ATOM_WINDOW);
-        if (!window) {
+        const Cardinal window = ReadCardinal(root_, activeWindowAtom_, XCB_ATOM_WINDOW);
+        if (!window.present) {
+            failure_ = "the active window cannot be read";
             return std::nullopt;
         }
-        if (*window == XCB_WINDOW_NONE) {
+        if (window.value == XCB_WINDOW_NONE) {
             return std::string();  // nothing has the focus, e.g. the desktop was clicked
         }
-        const std::optional<uint32_t> pid = ReadCardinal(*window, pidAtom_, XCB_ATOM_CARDINAL);
-        if (!pid) {
+        const Cardinal property = ReadCardinal(window.value, pidAtom_, XCB_ATOM_CARDINAL);
+        if (!property.read) {
+            failure_ = WindowName(window.value) + " has gone";
             return std::nullopt;
         }
-        return ExecutableOfProcess(static_cast<long>(*pid));
+        // Programs that do not set _NET_WM_PID are still known to the server by their
+        // connection, when they are local.
+        const std::optional<uint32_t> pid =
+            property.present ? property.value : ClientPid(window.value);
+        if (!pid) {
+            failure_ =
+                WindowName(window.value) + ": no _NET_WM_PID and no process known to the server";
+            return std::nullopt;
+        }
+        std::optional<std::string> path = ExecutableOfProcess(static_cast<long>(*pid));
+        if (!path) {
+            failure_ = WindowName(window.value) + ": process " + std::to_string(*pid) +
+                       " cannot be inspected";
+        }
+        return path;
+    }
+
+    std::string FailureReason() const override {
+        std::lock_guard lock(mutex_);
+        return failure_;
     }
 
   private:
@@ -173,6 +197,8 @@ class X11Foreground final : public ForegroundProgram {
             return false;
         }
         root_ = it.data->root;
+        // Asked now, answered before the atoms: looking it up later then never blocks.
+        xcb_prefetch_extension_data(c, &xcb_res_id);
         const std::optional<xcb_atom_t> active = InternAtom("_NET_ACTIVE_WINDOW");
         const std::optional<xcb_atom_t> pid = active ? InternAtom("_NET_WM_PID") : std::nullopt;
         if (!pid) {
@@ -181,6 +207,8 @@ class X11Foreground final : public ForegroundProgram {
         }
         activeWindowAtom_ = *active;
         pidAtom_ = *pid;
+        const xcb_query_extension_reply_t* res = xcb_get_extension_data(c, &xcb_res_id);
+        hasResources_ = res != nullptr && res->present != 0;
         return true;
     }
 
@@ -236,30 +264,71 @@ class X11Foreground final : public ForegroundProgram {
         return reply->atom;
     }
 
-    // The first 32-bit item of a property of the given type.
-    std::optional<uint32_t> ReadCardinal(xcb_window_t window, xcb_atom_t property,
-                                         xcb_atom_t type) {
+    // The first 32-bit item of a property of the given type. `read` is false when the request
+    // failed, `present` when the window has no such property.
+    struct Cardinal {
+        bool read = false;
+        bool present = false;
+        uint32_t value = 0;
+    };
+    Cardinal ReadCardinal(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) {
         if (connection_ == nullptr) {
-            return std::nullopt;
+            return {};
         }
         const xcb_get_property_cookie_t cookie =
             xcb_get_property(connection_, 0, window, property, type, 0, 1);
         XcbPtr<xcb_get_property_reply_t> reply(
             static_cast<xcb_get_property_reply_t*>(AwaitReply(cookie.sequence)));
-        if (!reply || reply->type != type || reply->format != 32 ||
-            xcb_get_property_value_length(reply.get()) < 4) {
+        if (!reply) {
+            return {};
+        }
+        Cardinal result{true, false, 0};
+        if (reply->type == type && reply->format == 32 &&
+            xcb_get_property_value_length(reply.get()) >= 4) {
+            result.present = true;
+            std::memcpy(&result.value, xcb_get_property_value(reply.get()), sizeof result.value);
+        }
+        return result;
+    }
+
+    // The process of the client that created the window (X Resource 1.2); the server knows it
+    // only for clients on local sockets.
+    std::optional<uint32_t> ClientPid(xcb_window_t window) {
+        if (connection_ == nullptr || !hasResources_) {
             return std::nullopt;
         }
-        uint32_t value = 0;
-        std::memcpy(&value, xcb_get_property_value(reply.get()), sizeof value);
-        return value;
+        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        const xcb_res_query_client_ids_cookie_t cookie =
+            xcb_res_query_client_ids(connection_, 1, &spec);
+        XcbPtr<xcb_res_query_client_ids_reply_t> reply(
+            static_cast<xcb_res_query_client_ids_reply_t*>(AwaitReply(cookie.sequence)));
+        if (!reply) {
+            return std::nullopt;
+        }
+        for (xcb_res_client_id_value_iterator_t it =
+                 xcb_res_query_client_ids_ids_iterator(reply.get());
+             it.rem > 0; xcb_res_client_id_value_next(&it)) {
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+                xcb_res_client_id_value_value_length(it.data) >= 1) {
+                return *xcb_res_client_id_value_value(it.data);
+            }
+        }
+        return std::nullopt;
+    }
+
+    static std::string WindowName(xcb_window_t window) {
+        char name[32];
+        std::snprintf(name, sizeof name, "window 0x%x", static_cast<unsigned>(window));
+        return name;
     }
 
     const std::string display_;
     const std::string name_;
     const X11Timeouts timeouts_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     xcb_connection_t* connection_ = nullptr;
+    bool hasResources_ = false;
+    std::string failure_;
     std::shared_ptr<PendingConnect> pending_;
     xcb_window_t root_ = XCB_WINDOW_NONE;
     xcb_atom_t activeWindowAtom_ = XCB_ATOM_NONE;

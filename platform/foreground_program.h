@@ -18,10 +18,14 @@ class ForegroundProgram {
     // The executable path of the foreground window's process, when it can be found; an empty
     // path when no window has the focus.
     virtual std::optional<std::string> Path() = 0;
+    // Why the last Path() found nothing, naming the window it looked at, so a caller can tell
+    // a new failure from the same one again; empty after a success.
+    virtual std::string FailureReason() const { return {}; }
 };
 
-// X11 through _NET_ACTIVE_WINDOW, _NET_WM_PID and /proc/PID/exe when there is an X display;
-// otherwise one that says it cannot tell.
+// X11 through _NET_ACTIVE_WINDOW, _NET_WM_PID (or, for programs that do not set it, the X
+// Resource extension's client process) and /proc/PID/exe when there is an X display; otherwise
+// one that says it cannot tell.
 std::unique_ptr<ForegroundProgram> MakeForegroundProgram();
 
 // The same choice for given values of DISPLAY and WAYLAND_DISPLAY (empty: unset).

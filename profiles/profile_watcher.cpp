@@ -1,6 +1,9 @@
 #include "profiles/profile_watcher.h"
 
 #include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/debug_output.h"
@@ -38,12 +41,18 @@ void RunDeviceProfileWatcher(ForegroundProgram& foreground, StopEvent& stop,
     stop.Reset();
     DebugTrace("device-profile watcher: foreground program " + foreground.Name());
     std::string path;
+    // The failure last reported: a window that stays in front unreadable is reported once,
+    // not every pass.
+    std::optional<std::string> reported;
     while (!stop.Wait(1)) {
         if (foreground.Available()) {
             if (std::optional<std::string> now = foreground.Path()) {
                 path = std::move(*now);
-            } else {
-                DebugTrace(kPathFailedLine);
+                reported.reset();
+            } else if (std::string why = foreground.FailureReason(); reported != why) {
+                DebugTrace(why.empty() ? std::string(kPathFailedLine)
+                                       : std::string(kPathFailedLine) + ": " + why);
+                reported = std::move(why);
             }
         }
         if (const std::optional<WatcherDecision> decision = DecideDeviceProfile(list, path)) {

@@ -35,7 +35,8 @@ struct WatcherTiming {
 
 // The thread body: resets `stop`, then one pass per period until `stop` is set (exit line
 // "鼠标灯光进程侦测线程设定退出"). A pass whose foreground path cannot be read keeps the previous
-// pass's path; where the service is not available every pass decides the user's selection.
+// pass's path and traces the failure once until it changes (another window) or a pass succeeds;
+// where the service is not available every pass decides the user's selection.
 // `decide` is called on the watcher thread every pass; it must not block on the UI thread.
 void RunDeviceProfileWatcher(ForegroundProgram& foreground, StopEvent& stop,
                              const std::function<void(WatcherDecision)>& decide,

@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -135,7 +136,7 @@ class X11ForegroundTest : public ::testing::Test {
         ASSERT_EQ(::pipe(fds), 0);
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
         ASSERT_TRUE(server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                   "64x64x24", "-nolisten", "tcp"}));
+                                   "64x64x24", tcp_ ? "-listen" : "-nolisten", "tcp"}));
         ::close(fds[1]);
         std::string number;
         pollfd readable{fds[0], POLLIN, 0};
@@ -190,6 +191,7 @@ class X11ForegroundTest : public ::testing::Test {
         std::free(xcb_get_input_focus_reply(client_, xcb_get_input_focus(client_), nullptr));
     }
 
+    bool tcp_ = false;  // clients over TCP, whose process the server cannot know
     Child server_;
     std::string display_;
     xcb_connection_t* client_ = nullptr;
@@ -203,8 +205,13 @@ TEST_F(X11ForegroundTest, FollowsTheActiveWindowsProcess) {
     ASSERT_TRUE(service->Available());
     EXPECT_EQ(service->Path(), std::nullopt) << "no active window recorded yet";
 
-    const xcb_window_t ours = CreateWindow();
-    SetCardinal(ours, pidAtom_, XCB_ATOM_CARDINAL, static_cast<uint32_t>(::getpid()));
+    // _NET_WM_PID wins over the connection's process (this test), which the server also knows.
+    Child other;
+    const std::string sleep = fs::canonical(FindInPath("sleep")).string();
+    ASSERT_TRUE(other.Start({sleep, "30"}));
+    ASSERT_TRUE(SpinUntil([&] { return ExecutableOfProcess(other.Pid()) == sleep; }));
+    const xcb_window_t labelled = CreateWindow();
+    SetCardinal(labelled, pidAtom_, XCB_ATOM_CARDINAL, static_cast<uint32_t>(other.Pid()));
     const xcb_window_t anonymous = CreateWindow();
     const xcb_window_t gone = CreateWindow();
     xcb_destroy_window(client_, gone);
@@ -212,17 +219,51 @@ TEST_F(X11ForegroundTest, FollowsTheActiveWindowsProcess) {
     struct Step {
         xcb_window_t active;
         std::optional<std::string> path;
+        const char* failure;
     };
     const Step steps[] = {
-        {ours, SelfExecutable()}, {anonymous, std::nullopt},  // no _NET_WM_PID: cannot tell
-        {XCB_WINDOW_NONE, ""},                                // nothing has the focus
-        {gone, std::nullopt},  // an X error fails the request, not the connection
-        {ours, SelfExecutable()},
+        {labelled, sleep, ""},
+        {anonymous, SelfExecutable(), ""},  // no _NET_WM_PID: the X Resource extension tells
+        {XCB_WINDOW_NONE, "", ""},          // nothing has the focus
+        {gone, std::nullopt, "has gone"},   // an X error fails the request, not the connection
+        {labelled, sleep, ""},
     };
     for (const Step& step : steps) {
         SetActive(step.active);
         EXPECT_EQ(service->Path(), step.path) << "active window " << step.active;
+        const std::string failure = service->FailureReason();
+        EXPECT_EQ(failure.empty(), *step.failure == '\0') << failure;
+        EXPECT_NE(failure.find(step.failure), std::string::npos) << failure;
     }
+}
+
+class X11ForegroundOverTcpTest : public X11ForegroundTest {
+  protected:
+    X11ForegroundOverTcpTest() { tcp_ = true; }
+};
+
+TEST_F(X11ForegroundOverTcpTest, AWindowWithoutPidOfARemoteClientFailsNamingTheWindow) {
+    const std::string remote = "127.0.0.1" + display_;
+    xcb_connection_t* other = xcb_connect(remote.c_str(), nullptr);
+    if (xcb_connection_has_error(other) != 0) {
+        xcb_disconnect(other);
+        GTEST_SKIP() << "no TCP connection to " << remote;
+    }
+    const xcb_window_t window = xcb_generate_id(other);
+    xcb_create_window(other, XCB_COPY_FROM_PARENT, window, root_, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    SetActive(window);
+
+    const auto service = MakeX11ForegroundProgram(display_);
+    char name[32];
+    std::snprintf(name, sizeof name, "window 0x%x", static_cast<unsigned>(window));
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(service->Path(), std::nullopt);
+        EXPECT_EQ(service->FailureReason(),
+                  std::string(name) + ": no _NET_WM_PID and no process known to the server");
+    }
+    xcb_disconnect(other);
 }
 
 TEST_F(X11ForegroundTest, AStalledOrDeadServerFailsThePassAndAResumedOneIsFoundAgain) {

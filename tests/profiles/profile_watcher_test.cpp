@@ -57,9 +57,14 @@ class FakeForeground : public ForegroundProgram {
         ++pathCalls_;
         return path_;
     }
-    void Set(std::optional<std::string> path) {
+    std::string FailureReason() const override {
+        std::lock_guard lock(mutex_);
+        return path_ ? std::string() : failure_;
+    }
+    void Set(std::optional<std::string> path, std::string failure = {}) {
         std::lock_guard lock(mutex_);
         path_ = std::move(path);
+        failure_ = std::move(failure);
     }
     int Passes() const {
         std::lock_guard lock(mutex_);
@@ -76,6 +81,7 @@ class FakeForeground : public ForegroundProgram {
     mutable int passes_ = 0;
     int pathCalls_ = 0;
     std::optional<std::string> path_;
+    std::string failure_;
 };
 
 struct Profile {
@@ -153,6 +159,10 @@ class ProfileWatcherTest : public ::testing::Test {
     bool Traced(const std::string& line) {
         std::lock_guard lock(mutex_);
         return std::find(trace_.begin(), trace_.end(), line) != trace_.end();
+    }
+    size_t TracedCount(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        return static_cast<size_t>(std::count(trace_.begin(), trace_.end(), line));
     }
 
     StopEvent stop_;
@@ -250,6 +260,33 @@ TEST_F(ProfileWatcherTest, FollowsALinkedProgramInFrontWithoutTouchingTheUsersSe
     Stop();
     EXPECT_EQ(IndexBytes(), before) << "the watcher only reports";
     EXPECT_TRUE(Traced("鼠标灯光进程侦测线程设定退出"));
+}
+
+TEST_F(ProfileWatcherTest, AnUnreadableWindowIsTracedOnceWhileItStaysInFront) {
+    WriteList({{"profile1", "0", " "}}, 0);
+    FakeForeground foreground(true);
+    const std::string lineA = "文件名字访问失败: window 0xa";
+    const std::string lineB = "文件名字访问失败: window 0xb";
+    Start(foreground, 1);
+    const auto passes = [&](int n) {
+        const int calls = foreground.PathCalls();
+        ASSERT_TRUE(SpinUntil([&] { return foreground.PathCalls() >= calls + n; }));
+    };
+
+    foreground.Set(std::nullopt, "window 0xa");
+    passes(5);
+    EXPECT_EQ(TracedCount(lineA), 1u);
+    foreground.Set(std::nullopt, "window 0xb");
+    passes(5);
+    EXPECT_EQ(TracedCount(lineB), 1u);
+    EXPECT_EQ(TracedCount(lineA), 1u);
+    // Back to a readable window, then the first one again: that is a new failure.
+    foreground.Set("/usr/bin/editor");
+    passes(2);
+    foreground.Set(std::nullopt, "window 0xa");
+    passes(5);
+    EXPECT_EQ(TracedCount(lineA), 2u);
+    Stop();
 }
 
 TEST_F(ProfileWatcherTest, WithoutAForegroundServiceFollowsTheUsersSelection) {
