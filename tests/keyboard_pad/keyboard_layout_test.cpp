@@ -139,9 +139,8 @@ TEST(KeyboardLayout, KeyIndexMapFindsTheVirtualKeyboardsRecords) {
     // Fn have none on the factory keyboard.
     std::set<uint8_t> records;
     for (size_t p = 0; p < kKeyCount; ++p) {
-        const bool standard =
-            std::find(kKeyOrder.begin(), kKeyOrder.begin() + kSnakeLength, p) !=
-            kKeyOrder.begin() + kSnakeLength;
+        const bool standard = std::find(kKeyOrder.begin(), kKeyOrder.begin() + kSnakeLength, p) !=
+                              kKeyOrder.begin() + kSnakeLength;
         if (!standard) {
             EXPECT_EQ(map[p], kNoKey) << kKeyPlaces[p].name;
             continue;
