@@ -8,20 +8,29 @@ namespace {
 
 // The picture: a full-size keyboard with two columns of macro keys on the left, media keys over
 // the keypad and volume keys over the arrows. Columns (0-22) and rows (0-5) are those of the
-// column table; keys are numbered row by row, left to right. Widths in key units, for drawing:
+// column table; keys are numbered row by row, left to right. "." is a hole (no key there).
 //
-// col: 0   1   2      3     4   5   6   7   8   9   10  11   12   13   14   15     16   17   18 19
-// 20   21   22 r0:  G1  G7  Esc    .     F1  F2  F3  F4  F5  F6  F7  F8   F9   F10  F11  F12 PrtS
-// ScrL Paus Mute Prev Play Next r1:  G2  G8  `      1     2   3   4   5   6   7   8   9    0    -
-// =    Bksp2  Ins  Home PgUp Num  /    *    - r2:  G3  G9  Tab1.5 Q     W   E   R   T   Y   U   I
-// O    P    [    ]    \1.5   Del  End  PgDn 7    8    9    +h2 r3:  G4  G10 Caps1.75 A   S   D   F
-// G   H   J   K   L    ;    '    #    Ent1.25 Stop Vol- Vol+ 4    5    6    . r4:  G5  G11
-// Shift1.25 \  Z   X   C   V   B   N   M   ,    .    /    .    Shift2.75 .  Up   .    1    2    3
-// Ent h2 r5:  G6  G12 Ctrl1.25 Win1.25 Alt1.25 . . . Space6.25 . . RAlt RWin Fn  Menu Ctrl  Left
-// Down Right 0w2 .   .    .
+// clang-format off
+//  col 0   1   2     3     4    5  6  7  8     9  10 11   12   13  14   15
+//  r0  G1  G7  Esc   .     F1   F2 F3 F4 F5    F6 F7 F8   F9   F10 F11  F12
+//  r1  G2  G8  `     1     2    3  4  5  6     7  8  9    0    -   =    Bksp
+//  r2  G3  G9  Tab   Q     W    E  R  T  Y     U  I  O    P    [   ]    \ (ANSI)
+//  r3  G4  G10 Caps  A     S    D  F  G  H     J  K  L    ;    '   #    Enter
+//  r4  G5  G11 Shift ISO\  Z    X  C  V  B     N  M  ,    .    /   .    Shift
+//  r5  G6  G12 Ctrl  Win   Alt  .  .  .  Space .  .  RAlt RWin Fn  Menu Ctrl
 //
-// "." is a hole (no key at that column and row). Rows 2 and 4 of the keypad's last column hold
-// the two tall keys; the keypad 0 is two units wide.
+//  col 16     17     18     19       20     21     22
+//  r0  PrtSc  ScrLk  Pause  Mute     Prev   Play   Next
+//  r1  Insert Home   PgUp   NumLock  Kp/    Kp*    Kp-
+//  r2  Delete End    PgDn   Kp7      Kp8    Kp9    Kp+ (two rows tall)
+//  r3  Stop   Vol-   Vol+   Kp4      Kp5    Kp6    .
+//  r4  .      Up     .      Kp1      Kp2    Kp3    KpEnter (two rows tall)
+//  r5  Left   Down   Right  Kp0      .      Kp.    .
+// clang-format on
+//
+// Widths in key units where not 1: Backspace 2, Tab 1.5, \ 1.5, Caps 1.75, Enter 1.25 (the ISO
+// # key sits left of it), left Shift 1.25, right Shift 2.75, the bottom row's Ctrl, Win, Alt,
+// RAlt, RWin, Fn, Menu 1.25, Space 6.25, Kp0 2. The macro keys sit 0.5 units apart from Esc.
 enum Group : uint8_t {
     kStandard,  // the 104 keys of a full-size ANSI keyboard
     kIso,       // the two keys of ISO layouts

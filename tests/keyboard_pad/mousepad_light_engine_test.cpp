@@ -231,5 +231,27 @@ TEST(MousepadLightEngine, ReactiveFlashLastsOneHundredMilliseconds) {
     EXPECT_EQ(state.leds[0], (Led{200, 100, 50, 45}));
 }
 
+TEST(MousepadLightEngine, EveryModeStaysInsideItsTablesWhateverTheState) {
+    // Leftover state and foreign field values: no step reads past a table (the sanitizer build
+    // checks), frames keep their sizes.
+    PadEffectState state;
+    state.position = 255;
+    state.hues.fill(255);
+    state.headMask.fill(1);
+    state.flashColour = 255;
+    state.barCount = 1000;
+    state.bandCount = -5;
+    state.bandPattern = 0xFFFF;
+    for (uint8_t mode = 0; mode < kPadLightModes; ++mode) {
+        for (int n = 0; n < 200; ++n) {
+            const PadLightFields fields{mode, 9, 9, static_cast<uint8_t>(n % 3), 255, 1, 2, 3};
+            const PadStepResult step = StepPadLight(state, fields, n % 7 == 0, n);
+            ASSERT_TRUE(step.ran);
+            ASSERT_TRUE(!step.sendFrame || step.frame.size() == kShortFrameSize ||
+                        step.frame.size() == kLongFrameSize);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gmd::mousepad
