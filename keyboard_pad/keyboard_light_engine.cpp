@@ -244,6 +244,12 @@ void LightColumn(KeyboardEffectState& state, size_t column, uint8_t hue) {
 // Five phases: row sweep (20 steps), column pairs (31), fill (23), fade (32), restart (1).
 void Script(KeyboardEffectState& state, const KeyboardLightFields& fields) {
     constexpr std::array<uint8_t, 5> kPhaseSteps = {kRowSweepSteps, kPairSteps, kColumns, 32, 1};
+    // A script left mid-way by a foreign state starts over rather than reading past a table.
+    if (state.scriptPhase >= kPhaseSteps.size() ||
+        state.scriptStep >= kPhaseSteps[state.scriptPhase]) {
+        state.scriptPhase = 0;
+        state.scriptStep = 0;
+    }
     state.hueCounter = static_cast<uint8_t>((state.hueCounter + 8) % 192);
     const uint8_t hue = state.hueCounter;
     const size_t s = state.scriptStep;
@@ -267,7 +273,7 @@ void Script(KeyboardEffectState& state, const KeyboardLightFields& fields) {
             state.levels.fill(0);
             break;
     }
-    if (++state.scriptStep >= kPhaseSteps[state.scriptPhase % kPhaseSteps.size()]) {
+    if (++state.scriptStep >= kPhaseSteps[state.scriptPhase]) {
         state.scriptStep = 0;
         state.scriptPhase = static_cast<uint8_t>((state.scriptPhase + 1) % kPhaseSteps.size());
     }

@@ -198,12 +198,12 @@ bool Band(PadEffectState& state, const PadLightFields& fields, Painter& painter)
             return false;
         }
         for (int c = 0; c < kPadColumns; ++c) {
-            lit[static_cast<size_t>(c)] = ((state.bandPattern >> (7 - c)) & 1u) != 0;
+            lit[static_cast<size_t>(c)] = ((state.bandPattern >> (7 - c)) & 1) != 0;
         }
     } else {
         for (int c = 0; c < kPadColumns; ++c) {
             const auto shifted = static_cast<uint16_t>(state.bandPattern << c);
-            lit[static_cast<size_t>(c)] = ((shifted >> (15 - c)) & 1u) != 0;
+            lit[static_cast<size_t>(c)] = ((shifted >> (15 - c)) & 1) != 0;
         }
         state.bandPattern = static_cast<uint16_t>(state.bandPattern * 2);
         --state.bandCount;
