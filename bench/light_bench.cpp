@@ -10,6 +10,12 @@
 //   - ratio: the two against each other (target: at least 0.95);
 //   - engine_cpu_pct / sender_cpu_pct: CPU time of the engine thread and of the sender thread
 //     as a share of one core (target for the engine at the default speed 2: under 1 %).
+//
+// Keyboard (modes 0-16) and mousepad (modes 0-8) at the default speed 2, the same way over the
+// virtual keyboard and mousepad. A 378-byte keyboard frame is 7 reports, so at USB timing the
+// keyboard takes at most about one frame per 7 round trips: achievable_per_s is that limit
+// measured as the frames one sender delivers back to back, and ratio compares the frames
+// delivered with the lower of the intended and the achievable rate.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -20,10 +26,13 @@
 #include <mutex>
 #include <thread>
 
+#include "device/command_set.h"
 #include "device/device_channel.h"
 #include "device/device_identity.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "keyboard_pad/keyboard_light_thread.h"
+#include "keyboard_pad/mousepad_light_thread.h"
 #include "mouse/light_frame_sender.h"
 #include "mouse/mouse_light_thread.h"
 
@@ -130,6 +139,142 @@ void BM_MouseLighting(benchmark::State& state) {
         state.counters["sender_cpu_pct"] = 100.0 * senderCpu / wall;
     }
 }
+
+// A channel to the virtual keyboard or mousepad at USB timing.
+struct VirtualDevice {
+    VirtualDevice(gmd::DeviceKind kind, const gmd::DeviceIdentity& id)
+        : device(kind, bus), channel(std::shared_ptr<gmd::HidBackend>(bus.MakeBackend())) {
+        device.Plug();
+        device.SetReportDelay(std::chrono::milliseconds(1));
+        channel.SetIdentity(id.vendorId, id.productId, id.usage, id.usagePage);
+        std::lock_guard lock(channel.IoLock());
+        opened = channel.FindAndOpen() == 1;
+    }
+    gmd::VirtualHidBus bus;
+    gmd::emu::EmulatedDevice device;
+    gmd::CDeviceChannel channel;
+    bool opened = false;
+};
+
+// Frames per second the device takes when they are sent back to back.
+double AchievableFramesPerSecond(gmd::CDeviceChannel& channel, size_t frameSize) {
+    const std::vector<uint8_t> frame(frameSize, 0x40);
+    constexpr int kFrames = 20;
+    const auto start = Clock::now();
+    for (int i = 0; i < kFrames; ++i) {
+        gmd::WriteLightFrame(channel, frame);
+    }
+    return kFrames / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs an engine thread and its sender over `channel` for `run`, and fills the counters.
+template <typename RunEngine>
+void MeasureEngine(benchmark::State& state, gmd::CDeviceChannel& channel,
+                   gmd::light::LightFrameChannel& frames, int periodMs, double achievable,
+                   RunEngine runEngine) {
+    const auto run = std::chrono::milliseconds(std::clamp(20 * periodMs, 1000, 2000));
+    CountingSink sink(channel);
+    gmd::StopEvent engineStop;
+    gmd::StopEvent senderStop;
+    double engineCpu = 0;
+    double senderCpu = 0;
+    const auto start = Clock::now();
+    std::thread engine([&] {
+        runEngine(engineStop);
+        engineCpu = ThreadCpuSeconds();
+    });
+    std::thread sender([&] {
+        gmd::light::RunLightFrameSender(frames, sink, senderStop, "bench");
+        senderCpu = ThreadCpuSeconds();
+    });
+    std::this_thread::sleep_for(run);
+    engineStop.Set();
+    senderStop.Set();
+    engine.join();
+    sender.join();
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double span = std::chrono::duration<double>(sink.last - sink.first).count();
+    const double delivered = sink.count > 1 ? (sink.count - 1) / span : 0.0;
+    const double intended = 1000.0 / std::max(periodMs, 10);
+    state.counters["step_ms"] = periodMs;
+    state.counters["frames_per_s"] = delivered;
+    state.counters["intended_per_s"] = intended;
+    state.counters["achievable_per_s"] = achievable;
+    state.counters["ratio"] = delivered / std::min(intended, achievable);
+    state.counters["engine_cpu_pct"] = 100.0 * engineCpu / wall;
+    state.counters["sender_cpu_pct"] = 100.0 * senderCpu / wall;
+}
+
+void BM_KeyboardLighting(benchmark::State& state) {
+    const auto mode = static_cast<uint8_t>(state.range(0));
+    for (auto _ : state) {
+        VirtualDevice keyboard(gmd::DeviceKind::Keyboard, gmd::kKeyboardCommandInterface);
+        if (!keyboard.opened) {
+            state.SkipWithError("virtual keyboard not found");
+            return;
+        }
+        const double achievable =
+            AchievableFramesPerSecond(keyboard.channel, gmd::keyboard::kFrameSize);
+        const gmd::keyboard::KeyboardLightFields fields{mode, 4, 2, 1, 255, 255, 128, 0};
+        gmd::keyboard::KeyboardLightShared shared;
+        shared.SetFields(fields);
+        shared.RequestModeChoice(mode);
+        MeasureEngine(state, keyboard.channel, shared.frames,
+                      gmd::keyboard::KeyboardStepPeriodMs(fields), achievable,
+                      [&](gmd::StopEvent& stop) {
+                          gmd::keyboard::RunKeyboardLightThread({keyboard.channel, shared}, stop,
+                                                                {.startDelayMs = 0});
+                      });
+    }
+}
+
+void BM_MousepadLighting(benchmark::State& state) {
+    const auto mode = static_cast<uint8_t>(state.range(0));
+    for (auto _ : state) {
+        VirtualDevice pad(gmd::DeviceKind::Mousepad, gmd::kMousepadCommandInterface);
+        if (!pad.opened) {
+            state.SkipWithError("virtual mousepad not found");
+            return;
+        }
+        const gmd::mousepad::PadLightFields fields{mode, 4, 2, 1, 255, 255, 128, 0};
+        const bool longFrame = mode == 2 || mode == 3 || mode == 8;
+        const double achievable =
+            AchievableFramesPerSecond(pad.channel, longFrame ? gmd::mousepad::kLongFrameSize
+                                                             : gmd::mousepad::kShortFrameSize);
+        gmd::mousepad::PadLightShared shared;
+        shared.SetFields(fields);
+        shared.RequestModeChoice(mode);
+        // The step period as the engine gives it; mode 7's first step is a pause.
+        gmd::mousepad::PadEffectState probe;
+        gmd::mousepad::StepPadLight(probe, fields, false, 0);
+        const int periodMs = gmd::mousepad::StepPadLight(probe, fields, false, 0).periodMs;
+        MeasureEngine(
+            state, pad.channel, shared.frames, periodMs, achievable, [&](gmd::StopEvent& stop) {
+                gmd::mousepad::RunPadLightThread({pad.channel, shared}, stop, {.startDelayMs = 0});
+            });
+    }
+}
+
+void ModeCases(benchmark::internal::Benchmark* bench, int modes) {
+    bench->ArgNames({"mode"});
+    for (int mode = 0; mode < modes; ++mode) {
+        bench->Args({mode});
+    }
+}
+
+BENCHMARK(BM_KeyboardLighting)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        ModeCases(b, gmd::keyboard::kKeyboardLightModes);
+    })
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_MousepadLighting)
+    ->Apply([](benchmark::internal::Benchmark* b) { ModeCases(b, gmd::mousepad::kPadLightModes); })
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void Cases(benchmark::internal::Benchmark* bench) {
     bench->ArgNames({"mode", "speed"});

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "keyboard_pad/keyboard_layout.h"
 #include "platform/debug_output.h"
 
 namespace gmd::sync_light {
@@ -55,6 +56,9 @@ void StartSync(SyncBlock& block, std::span<const uint8_t, kSyncBlockSize> source
 void RunSyncLightThread(SyncLightContext context, StopEvent& stop, SyncLightTiming timing) {
     using Clock = std::chrono::steady_clock;
     SyncEffectState state;
+    // The keyboard frame follows our keyboard's layout unless a caller brings its own.
+    const KeyboardFrameLayout* layout =
+        context.keyboardLayout != nullptr ? context.keyboardLayout : &keyboard::SyncFrameLayout();
     auto next = Clock::now();
     while (!stop.IsSet()) {
         if (!Connected(context.keyboard) && !Connected(context.mouse) &&
@@ -75,7 +79,7 @@ void RunSyncLightThread(SyncLightContext context, StopEvent& stop, SyncLightTimi
             continue;
         }
         const SyncFields fields = context.block.Fields();
-        SyncStepResult step = StepSyncLight(state, fields, targets, context.keyboardLayout);
+        SyncStepResult step = StepSyncLight(state, fields, targets, layout);
         if (!step.ran) {
             if (stop.Wait(timing.idleWaitMs)) {
                 break;

@@ -44,7 +44,7 @@ struct SyncLightContext {
     SyncDevice keyboard;
     SyncDevice mouse;
     SyncDevice mousepad;
-    const KeyboardFrameLayout* keyboardLayout = nullptr;
+    const KeyboardFrameLayout* keyboardLayout = nullptr;  // null: keyboard::SyncFrameLayout()
 };
 
 struct SyncLightTiming {
