@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool accepted =
             gmd::profiles::CheckImportBytes(id, text, blob, why) == gmd::profiles::OpResult::Ok;
         const bool whole = size == 16 + info.blobSize && data[0] == 0xAA && data[1] == 0x55 &&
-                           (data[4] | data[5] << 8) == static_cast<int>(info.device);
+                           (data[4] | data[5] << 8) == static_cast<int>(gmd::FileDeviceCode(info.device));
         if (accepted != whole || (!accepted && why.empty()) || blob.size() != info.blobSize) {
             std::abort();
         }

@@ -327,9 +327,9 @@ OpResult CheckImportBytes(ListId list, std::string_view bytes, std::vector<uint8
         return OpResult::SourceNotAProfile;
     }
     const unsigned code = byte(4) | byte(5) << 8;
-    if (code != static_cast<unsigned>(info.device)) {
+    if (code != FileDeviceCode(info.device)) {
         why = "a profile of device code " + std::to_string(code) + ", this list takes " +
-              std::to_string(static_cast<unsigned>(info.device));
+              std::to_string(FileDeviceCode(info.device));
         return OpResult::SourceNotAProfile;
     }
     if (bytes.size() != expected) {

@@ -104,6 +104,12 @@ TEST_F(PadLightThreadsTest, KeyboardFramesReachTheKeyboardAndFailedWritesDoNotSt
     kb_.SetFields({3, 4, 0, 0, 0, 0, 0, 255});
     ASSERT_TRUE(test::WaitFor([&] { return kb_.frames.Sequence() > before + 20; }));
     keyboard_.device.ClearFaults();
+    {
+        // A failed write marks the device failed until it is opened afresh, as the detection
+        // thread does.
+        std::lock_guard lock(keyboard_.channel.IoLock());
+        ASSERT_EQ(keyboard_.channel.FindAndOpen(), 1);
+    }
     std::vector<uint8_t> blue(keyboard::kFrameSize, 0);
     for (size_t i = 2; i < blue.size(); i += 3) {
         blue[i] = 254;

@@ -214,6 +214,11 @@ TEST_F(UploadTest, FailurePartWayIsReportedAndStops) {
     };
     for (const Case& c : cases) {
         mouse_.ClearFaults();
+        {
+            // A failed write marks the device failed until it is opened afresh.
+            std::lock_guard lock(channel_.IoLock());
+            ASSERT_EQ(channel_.FindAndOpen(), 1) << c.what;
+        }
         mouse_.ClearTrafficLog();
         const auto before = Snapshot();
         int inStep = 0;
