@@ -69,7 +69,7 @@ void BM_MouseLighting(benchmark::State& state) {
     const auto speed = static_cast<uint8_t>(state.range(1));
     for (auto _ : state) {
         gmd::VirtualHidBus bus;
-        gmd::emu::EmulatedDevice mouse(gmd::emu::DeviceKind::Mouse, bus);
+        gmd::emu::EmulatedDevice mouse(gmd::DeviceKind::Mouse, bus);
         mouse.Plug();
         mouse.SetReportDelay(std::chrono::milliseconds(1));
         gmd::CDeviceChannel channel(std::shared_ptr<gmd::HidBackend>(bus.MakeBackend()));

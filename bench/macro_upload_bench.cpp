@@ -55,7 +55,7 @@ void SaveToDeviceAtUsbTiming(benchmark::State& state) {
     const fs::path folder = pattern;
     const macros::MacroStore store{folder, macros::KeyDevice::Mouse};
     gmd::VirtualHidBus bus;
-    gmd::emu::EmulatedDevice mouse{gmd::emu::DeviceKind::Mouse, bus};
+    gmd::emu::EmulatedDevice mouse{gmd::DeviceKind::Mouse, bus};
     mouse.SetReportDelay(1ms);
     mouse.Plug();
     gmd::CDeviceChannel channel{bus.MakeBackend()};

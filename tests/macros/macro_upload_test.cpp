@@ -104,7 +104,7 @@ class UploadTest : public test::FolderFixture {
     }
 
     VirtualHidBus bus_;
-    emu::EmulatedDevice mouse_{emu::DeviceKind::Mouse, bus_};
+    emu::EmulatedDevice mouse_{DeviceKind::Mouse, bus_};
     CDeviceChannel channel_{bus_.MakeBackend()};
     UploadRequest request_;
 };

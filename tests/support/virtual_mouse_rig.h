@@ -25,7 +25,7 @@ struct VirtualMouseRig {
         EXPECT_EQ(channel.FindAndOpen(), 1);
     }
     VirtualHidBus bus;
-    emu::EmulatedDevice mouse{emu::DeviceKind::Mouse, bus};
+    emu::EmulatedDevice mouse{DeviceKind::Mouse, bus};
     CDeviceChannel channel{std::shared_ptr<HidBackend>(bus.MakeBackend())};
 };
 
