@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a while.
-#   scripts/fuzz.sh [seconds per target, default 60]
+# Builds the libFuzzer targets with clang and runs them for a total time split evenly among
+# them, so a new target does not lengthen the run (each gets at least 5 s).
+#   scripts/fuzz.sh [total seconds, default 600]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
-seconds=${1:-60}
+total=${1:-600}
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DGMD_BUILD_FUZZERS=ON -DGMD_BUILD_TESTS=OFF -DGMD_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz
-for target in build-fuzz/fuzz/*_fuzz; do
+targets=(build-fuzz/fuzz/*_fuzz)
+seconds=$(( total / ${#targets[@]} ))
+(( seconds >= 5 )) || seconds=5
+for target in "${targets[@]}"; do
     name=$(basename "$target" _fuzz)
     corpus=$(mktemp -d)
     seeds=fuzz/corpus/$name
