@@ -17,7 +17,7 @@
 
 #include "app/application.h"
 
-#include "app/app_operations.h"
+#include "app/subsystems.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "app/single_instance.h"

@@ -116,6 +116,7 @@ void CMainWnd::ApplyStartupLanguage() {
     // Controls took their texts when the layout was built; they show the language just
     // activated once reloaded.
     ui::CResourceManager::GetInstance()->ReloadText();
+    MarkUnbuiltControls();
 }
 
 void CMainWnd::SwitchLanguage(int language) {
@@ -131,6 +132,7 @@ void CMainWnd::SwitchLanguage(int language) {
         DebugTrace("写成功！");
     }
     ui::CResourceManager::GetInstance()->ReloadText();
+    MarkUnbuiltControls();
     m_pm.Invalidate();
     m_pm.NeedUpdate();
 }

@@ -11,13 +11,8 @@
 
 namespace gmd::app {
 
-namespace {}  // namespace
-
 ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam,
                                           bool& handled) {
-    if (msg == ui::WM_ACTIVATE && wParam == 0) {
-        Operations().RemoveInputHooks();
-    }
     if (msg == WM_NO_DEVICE) {
         NoDevice();
     }
@@ -63,40 +58,11 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
             }
             break;
         }
-        case WM_HOOK_KEY_SINGLEKEY:
-            DebugTrace("WM_HOOK_KEY_SINGLEKEY");
-            Operations().CaptureKey(DeviceKind::Keyboard, wParam, static_cast<uintptr_t>(lParam));
-            break;
-        case WM_HOOK_MOU_SINGLEKEY:
-            DebugTrace("WM_HOOK_MOU_SINGLEKEY");
-            Operations().CaptureKey(DeviceKind::Mouse, wParam, static_cast<uintptr_t>(lParam));
-            break;
-        case WM_HOOK_KEY_MACRO:
-            DebugTrace("WM_HOOK_KEY_MACRO");
-            Operations().RecordMacroKeyboardEvent(DeviceKind::Keyboard, wParam, lParam);
-            break;
-        case WM_HOOK_KEY_MACRO_MOUSE:
-            Operations().RecordMacroMouseEvent(DeviceKind::Keyboard, wParam, lParam);
-            break;
-        case WM_HOOK_MOU_MACRO:
-            DebugTrace("WM_HOOK_MOU_MACRO");
-            Operations().RecordMacroKeyboardEvent(DeviceKind::Mouse, wParam, lParam);
-            break;
-        case WM_HOOK_MOU_MACRO_MOUSE:
-            Operations().RecordMacroMouseEvent(DeviceKind::Mouse, wParam, lParam);
-            break;
         case WM_MOUSE_RELOAD:
-            Operations().MouseReadOut();
-            Operations().RefreshMouseControls();
-            break;
-        case WM_PAD_RELOAD:
-            Operations().MousepadReadOut();
-            break;
-        case WM_KEYBOARD_RELOAD:
-            Operations().KeyboardReadOut();
-            break;
-        case WM_KEYBOARD_PROFILE_RELOAD:
-            Operations().KeyboardProfileReload();
+            if (mouse_ != nullptr) {
+                mouse_->ReadOut();
+                mouse_->RefreshControls();
+            }
             break;
         case WM_MOUSE_ATTACHED:
             OnMouseAttached();
@@ -108,7 +74,9 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
             OnMousePresent(wParam != 0);
             break;
         case WM_PROFILE_WATCH:
-            Operations().ApplyDeviceProfileWatch(static_cast<int>(wParam), lParam != 0);
+            if (profiles_ != nullptr) {
+                profiles_->ApplyWatcherDecision({static_cast<int>(wParam), lParam != 0});
+            }
             break;
         case WM_PROGRESS_SHOW:
             if (ui::CControlUI* progress = m_pm.FindControl("setting_progress")) {
@@ -136,7 +104,13 @@ void CMainWnd::OnTimer(ui::UINT id) {
             }
             break;
         case TIMER_SEND_LIVE:
-            Operations().SendChangedLiveBlocks();
+            if (mouse_ != nullptr) {
+                mouse_->SendChangedLiveBlocks();
+            }
+            // The keyboard and the mousepad never attach: their marks are dropped, as their
+            // channels would refuse the write at once.
+            TakeLiveChanged(DeviceKind::Keyboard);
+            TakeLiveChanged(DeviceKind::Mousepad);
             break;
         case TIMER_REPAINT_ONCE:
             ui::KillTimer(hwnd, id);
@@ -146,14 +120,17 @@ void CMainWnd::OnTimer(ui::UINT id) {
             break;
         case TIMER_MOUSE_ATTACH:
             ui::KillTimer(hwnd, id);
-            Operations().MouseReadOut();
-            Operations().RefreshMouseControls();
-            Operations().RefreshKeyFunctionLists();
+            if (mouse_ != nullptr) {
+                mouse_->ReadOut();
+                mouse_->RefreshControls();
+            }
             break;
         case TIMER_MOUSE_PROFILE_RELOAD:
             ui::KillTimer(hwnd, id);
-            Operations().MouseRefreshOnRequest();
-            Operations().RefreshMouseControls();
+            if (mouse_ != nullptr) {
+                mouse_->RefreshOnRequest();
+                mouse_->RefreshControls();
+            }
             m_pm.Invalidate();
             ui::SetTimer(hwnd, TIMER_REPAINT, 50);
             break;
@@ -168,20 +145,6 @@ void CMainWnd::OnTimer(ui::UINT id) {
                 }
             }
             ui::SetTimer(hwnd, TIMER_REPAINT, 50);
-            break;
-        case TIMER_KEYBOARD_START:
-            ui::KillTimer(hwnd, id);
-            Operations().KeyboardReadOut();
-            break;
-        case TIMER_PAD_START:
-            ui::KillTimer(hwnd, id);
-            Operations().MousepadReadOut();
-            break;
-        case TIMER_MOUSE_FRAME:
-            ui::KillTimer(hwnd, id);
-            if (m_mouseDevice.IsConnected()) {
-                Operations().SendMouseFrame();
-            }
             break;
         default:
             break;

@@ -51,20 +51,15 @@ void CMainWnd::InstallDeviceWatch() {
     });
     SetWorkerBody(3, [](WorkerThreadParam& param) {
         const ui::HWND hwnd = param.owner->GetHWND();
-        SubsystemOperations& operations = param.owner->Operations();
+        // Event 0x403, the reactive flash, is for the lighting pages still to come.
         RunSyncThread(param.owner->backend_, MouseSyncConfig(), *param.stopEvent,
-                      [hwnd, &operations](uint16_t code) {
+                      [hwnd](uint16_t code) {
                           switch (code) {
                               case 0x401:
                                   ui::SetTimer(hwnd, TIMER_MOUSE_PROFILE_RELOAD, 10);
                                   break;
                               case 0x402:
                                   ui::SendMessage(hwnd, WM_MOUSE_RELOAD);
-                                  break;
-                              case 0x403:
-                                  // Only raises flags the lighting threads poll.
-                                  operations.RequestReactiveFlash(DeviceKind::Mouse);
-                                  operations.RequestReactiveFlash(DeviceKind::Mousepad);
                                   break;
                               default:
                                   break;

@@ -68,9 +68,7 @@ CMainWnd::CMainWnd(std::shared_ptr<HidBackend> backend)
     : m_keyboardDevice(backend),
       m_mouseDevice(backend),
       m_mousepadDevice(backend),
-      m_deviceHook(std::make_unique<CDeviceHook>()),
-      backend_(std::move(backend)),
-      operations_(std::make_unique<SubsystemOperations>()) {}
+      backend_(std::move(backend)) {}
 
 CMainWnd::~CMainWnd() {
     ui::CMenuWnd::DestroyMenu();
@@ -90,14 +88,6 @@ CMainWnd::~CMainWnd() {
     if (g_mainHwnd == GetHWND()) {
         g_mainHwnd = 0;
     }
-    if (m_deviceHook) {
-        m_deviceHook->RemoveHooks();
-        m_deviceHook.reset();
-    }
-}
-
-void CMainWnd::SetOperations(std::unique_ptr<SubsystemOperations> operations) {
-    operations_ = operations ? std::move(operations) : std::make_unique<SubsystemOperations>();
 }
 
 void CMainWnd::SetWorkerBody(int index, WorkerBody body) {
@@ -150,7 +140,9 @@ bool CMainWnd::TakeLiveChanged(DeviceKind device) {
 }
 
 void CMainWnd::StoreProfile(profiles::ListId list) {
-    Operations().StoreCurrentProfile(list);
+    if (profiles_ != nullptr) {
+        profiles_->StoreCurrentProfile(list);
+    }
 }
 
 void CMainWnd::PostToUi(std::function<void()> task) {
@@ -234,6 +226,7 @@ void CMainWnd::InitWindow() {
     if (!m_trayIcon.CreateTrayIcon(GetHWND(), "tray.svg", "Gaming Mouse Driver")) {
         DebugTrace("tray icon: cannot load tray.svg");
     }
+    MarkUnbuiltControls();
 }
 
 void CMainWnd::FirstShowInit() {
@@ -251,9 +244,16 @@ void CMainWnd::FirstShowInit() {
         }
     }
 
-    Operations().PageStartup(DeviceKind::Keyboard);
-    Operations().PageStartup(DeviceKind::Mouse);
-    Operations().PageStartup(DeviceKind::Mousepad);
+    // Page start-up in device order: the mouse's own settings, and each device's profile lists.
+    for (const DeviceKind device :
+         {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
+        if (device == DeviceKind::Mouse && mouse_ != nullptr) {
+            mouse_->Startup();
+        }
+        if (profiles_ != nullptr) {
+            profiles_->FillProfileLists(device);
+        }
+    }
 
     m_mouseDevice.SetIdentity(kVendorId, kMouseProduct, kCommandUsage, kCommandUsagePage);
     m_mousepadDevice.SetIdentity(kVendorId, kMousepadProduct, kCommandUsage, kCommandUsagePage);
@@ -275,8 +275,6 @@ void CMainWnd::FirstShowInit() {
     const ui::HWND hwnd = GetHWND();
     ui::SetTimer(hwnd, TIMER_SEND_LIVE, 100);
     ui::SetTimer(hwnd, TIMER_REPAINT, 100);
-    ui::SetTimer(hwnd, TIMER_KEYBOARD_START, 500);
-    ui::SetTimer(hwnd, TIMER_PAD_START, 500);
 
     ApplyStartupLanguage();
     DebugTrace("first-show initialisation done");

@@ -11,12 +11,15 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "app/operations.h"
 #include "app/skin_observer.h"
 #include "device/device_channel.h"
 #include "host/page_host.h"
+#include "host/routes.h"
+#include "mouse/mouse_operations.h"
 #include "platform/stop_event.h"
+#include "profiles/profile_operations.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
 #include "ui/tray_icon.h"
@@ -29,14 +32,7 @@ extern ui::HWND g_mainHwnd;
 extern ui::UINT g_instanceMessage;
 
 // Custom messages of the main window.
-inline constexpr ui::UINT WM_HOOK_KEY_SINGLEKEY = 0x801;
-inline constexpr ui::UINT WM_HOOK_KEY_MACRO = 0x803;
-inline constexpr ui::UINT WM_HOOK_KEY_MACRO_MOUSE = 0x804;
-inline constexpr ui::UINT WM_HOOK_MOU_SINGLEKEY = 0x810;
-inline constexpr ui::UINT WM_HOOK_MOU_MACRO = 0x812;
-inline constexpr ui::UINT WM_HOOK_MOU_MACRO_MOUSE = 0x813;
 inline constexpr ui::UINT WM_MOUSE_RELOAD = 0x901;
-inline constexpr ui::UINT WM_PAD_RELOAD = 0xA01;
 inline constexpr ui::UINT WM_KEYBOARD_RELOAD = 0xB01;
 inline constexpr ui::UINT WM_KEYBOARD_PROFILE_RELOAD = 0xB02;
 inline constexpr ui::UINT WM_PROGRESS_SHOW = 0xC00;
@@ -56,9 +52,6 @@ inline constexpr ui::UINT TIMER_REPAINT_ONCE = 7;
 inline constexpr ui::UINT TIMER_MOUSE_ATTACH = 8;
 inline constexpr ui::UINT TIMER_MOUSE_PROFILE_RELOAD = 9;
 inline constexpr ui::UINT TIMER_REPAINT = 10;
-inline constexpr ui::UINT TIMER_KEYBOARD_START = 11;
-inline constexpr ui::UINT TIMER_PAD_START = 12;
-inline constexpr ui::UINT TIMER_MOUSE_FRAME = 13;
 
 inline constexpr int kThreadSlots = 15;
 inline constexpr int kShutdownWaitMs = 10000;
@@ -75,13 +68,6 @@ struct WorkerThreadParam {
 // once per pass, and end as soon as it is set.
 using WorkerBody = std::function<void(WorkerThreadParam&)>;
 
-// Input hooks for key capture and macro recording (filled by the macro subsystem).
-class CDeviceHook {
-  public:
-    virtual ~CDeviceHook() = default;
-    virtual void RemoveHooks() {}
-};
-
 // A notification pump with no handlers, registered as the virtual window "mainpage".
 class CMainPage {
   public:
@@ -97,9 +83,19 @@ class CMainWnd : public ui::WindowImplBase,
     explicit CMainWnd(std::shared_ptr<HidBackend> backend);
     ~CMainWnd() override;
 
-    // Subsystems plug their operations and thread bodies in before the window is created.
-    void SetOperations(std::unique_ptr<SubsystemOperations> operations);
-    SubsystemOperations& Operations() { return *operations_; }
+    // Subsystems plug in before the window is created. The window keeps a page handed to Own
+    // until it is deleted.
+    template <typename Page>
+    Page& Own(std::unique_ptr<Page> page) {
+        Page& owned = *page;
+        pages_.push_back(std::shared_ptr<void>(std::move(page)));
+        return owned;
+    }
+    // The routes of the subsystems' controls, each run on its subsystem's interface.
+    host::Router& Routes() { return routes_; }
+    // The subsystems the shell's own start-up, timers and messages call; nothing until plugged.
+    void PlugMouse(mouse::MouseOperations& mouse) { mouse_ = &mouse; }
+    void PlugProfiles(profiles::ProfileOperations& profiles) { profiles_ = &profiles; }
     void SetWorkerBody(int index, WorkerBody body);
     // How long shutdown waits for the workers before it gives a hung one up.
     void SetShutdownWait(std::chrono::milliseconds wait) { shutdownWait_ = wait; }
@@ -134,6 +130,9 @@ class CMainWnd : public ui::WindowImplBase,
     }
     void PostToUi(std::function<void()> task) override;
     void ReadOutLater(DeviceKind device, int delayMs) override;
+
+    // Controls of features still to come: disabled, with a tooltip that says so.
+    void MarkUnbuiltControls();
 
     // Procedures of the shell, also used by other subsystems.
     void WakeUp();
@@ -175,16 +174,11 @@ class CMainWnd : public ui::WindowImplBase,
     void StopWorkerThreads();                     // main_wnd.cpp
     void OnTimer(ui::UINT id);                    // main_messages.cpp
     void OnMenuCommand(ui::MenuCmd* command);     // main_messages.cpp
+    bool RouteToSubsystem(ui::TNotifyUI& msg);    // main_routing.cpp
     void RouteClick(ui::TNotifyUI& msg);          // main_routing.cpp
     void RouteSelectChanged(ui::TNotifyUI& msg);  // main_routing.cpp
     void SwitchDevicePage(ui::TNotifyUI& msg);    // main_routing.cpp
-    void RouteValueChanged(ui::TNotifyUI& msg, bool moving);
-    void RouteItemSelect(ui::TNotifyUI& msg);
-    void RouteTextChanged(ui::TNotifyUI& msg);
-    void RouteFocus(ui::TNotifyUI& msg, bool gained);
-    void RouteHover(ui::TNotifyUI& msg, bool enter);
-    void RouteColorChanged(ui::TNotifyUI& msg);
-    void ChooseDpiStageColour(int stage);  // palette dialog, then the stage colour
+    void ChooseDpiStageColour(int stage);         // palette dialog, then the stage colour
     void OpenSkinChooser(ui::CControlUI* anchor);
     void OpenAboutWindow();
     void OnMouseAttached();                 // main_watch.cpp
@@ -214,11 +208,12 @@ class CMainWnd : public ui::WindowImplBase,
     CDeviceChannel m_keyboardDevice;
     CDeviceChannel m_mouseDevice;
     CDeviceChannel m_mousepadDevice;
-    std::unique_ptr<CDeviceHook> m_deviceHook;
 
   private:
     std::shared_ptr<HidBackend> backend_;
-    std::unique_ptr<SubsystemOperations> operations_;
+    host::Router routes_;
+    mouse::MouseOperations* mouse_ = nullptr;
+    profiles::ProfileOperations* profiles_ = nullptr;
     std::array<WorkerBody, kThreadSlots> workerBodies_;
     std::array<WorkerThreadParam, kThreadSlots> workerParams_{};
     std::array<std::shared_ptr<std::atomic<bool>>, kThreadSlots> threadEnded_{};
@@ -227,6 +222,8 @@ class CMainWnd : public ui::WindowImplBase,
     bool firstShowDone_ = false;
     bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
     bool trayBoxOpen_ = false;    // and one from the tray path
+    // Last, so the pages go before the rest of the window they use.
+    std::vector<std::shared_ptr<void>> pages_;
 };
 
 }  // namespace gmd::app

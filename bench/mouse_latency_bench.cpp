@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_operations.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
+#include "app/subsystems.h"
 #include "device/command_set.h"
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"

@@ -14,6 +14,7 @@
 
 #include "host/page_host.h"
 #include "mouse/mouse_blocks.h"
+#include "mouse/mouse_operations.h"
 #include "platform/pointer_settings.h"
 
 namespace gmd::ui {
@@ -52,7 +53,7 @@ class PointerApplier {
     std::thread thread_;
 };
 
-class MousePage {
+class MousePage final : public mouse::MouseOperations {
   public:
     MousePage(host::PageHost& host, std::shared_ptr<PointerSettings> pointer);
 
@@ -60,32 +61,32 @@ class MousePage {
     PointerApplier& Pointer() { return pointer_; }
 
     // Page start: the desktop's pointer speed and wheel lines into the blocks and controls.
-    void Startup();
+    void Startup() override;
     // Timer 8 and message 0x901: the whole configuration from the mouse, then stored.
-    void ReadOut();
+    void ReadOut() override;
     // Timer 9: the active onboard profile again.
-    void RefreshOnRequest();
+    void RefreshOnRequest() override;
     // The blocks into the controls.
-    void RefreshControls();
+    void RefreshControls() override;
     // Timer 2: the live block to the mouse when it changed.
-    void SendChangedLiveBlocks();
+    void SendChangedLiveBlocks() override;
 
-    // Control handlers.
-    void SetBrightness(int value);
-    void SetLightSpeed(int sliderValue);
-    void SetDpiStage(int stage, int position);
-    void ShowDpiStageValue(int stage, int position);
-    void SetReportRate(int item);
-    void SetDpiStageColour(int stage, uint32_t argb);
-    void SetColourCycle(bool on);
-    void SetLightDirection(bool left);
-    void SetLiftHeight(int level);
-    void SetLineAdjust(bool on);
-    void SetPointerSpeed(int position);
-    void SetWheelLines(int lines);
-    void StepWheelLines(bool up);
-    void SwitchOnboardProfile(int index);
-    void RestoreDefaults();
+    // Control handlers (mouse::MouseOperations).
+    void SetBrightness(int value) override;
+    void SetLightSpeed(int sliderValue) override;
+    void SetDpiStage(int stage, int position) override;
+    void ShowDpiStageValue(int stage, int position) override;
+    void SetReportRate(int item) override;
+    void SetDpiStageColour(int stage, uint32_t argb) override;
+    void SetColourCycle(bool on) override;
+    void SetLightDirection(bool left) override;
+    void SetLiftHeight(int level) override;
+    void SetLineAdjust(bool on) override;
+    void SetPointerSpeed(int position) override;
+    void SetWheelLines(int lines) override;
+    void StepWheelLines(bool up) override;
+    void SwitchOnboardProfile(int index) override;
+    void RestoreDefaults() override;
 
     // The mouse's three profile lists (device, light, key) bound to these blocks.
     std::vector<std::pair<ListId, host::ProfileListBinding>> ProfileBindings();

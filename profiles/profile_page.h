@@ -14,6 +14,7 @@
 
 #include "host/page_host.h"
 #include "platform/foreground_program.h"
+#include "profiles/profile_operations.h"
 #include "profiles/profile_store.h"
 #include "profiles/profile_types.h"
 #include "profiles/profile_watcher.h"
@@ -27,9 +28,9 @@ namespace gmd::app {
 
 using profiles::ListId;
 
-enum class ProfileOp { Add, Delete, Import, Export, Copy, Reset };
+using profiles::ProfileOp;
 
-class ProfilePage {
+class ProfilePage final : public profiles::ProfileOperations {
   public:
     explicit ProfilePage(host::PageHost& host);
 
@@ -44,20 +45,20 @@ class ProfilePage {
 
     // Page start-up: the device's lists into their combo boxes, created on first use. false when
     // a default file was missing (the rest of the device's start-up is skipped).
-    bool FillProfileLists(DeviceKind device);
+    bool FillProfileLists(DeviceKind device) override;
     // The selection handling of a list's combo box.
-    void SelectProfile(ListId list, int position);
+    void SelectProfile(ListId list, int position) override;
     // The profile in force of a list from memory into its file.
-    void StoreCurrentProfile(ListId list);
-    void RunOperation(ListId list, ProfileOp op);
-    void RenameProfile(ListId list);
-    void LinkCheckChanged(ListId list, bool checked);
-    void ChooseLinkedProgram(ListId list);
-    void CancelLink(ListId list);
+    void StoreCurrentProfile(ListId list) override;
+    void RunOperation(ListId list, ProfileOp op) override;
+    void RenameProfile(ListId list) override;
+    void LinkCheckChanged(ListId list, bool checked) override;
+    void ChooseLinkedProgram(ListId list) override;
+    void CancelLink(ListId list) override;
 
     // On the UI thread: the watcher's decision for the mouse device list. A decision for the
     // user's selection takes the selection as the index holds it now, not as the watcher read it.
-    void ApplyWatcherDecision(profiles::WatcherDecision decision);
+    void ApplyWatcherDecision(profiles::WatcherDecision decision) override;
     // The position whose file gets the list's changes (-1: none).
     int InForce(ListId list) const { return inForce_[Index(list)]; }
 

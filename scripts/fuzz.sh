@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while, in memory.
 #   scripts/fuzz.sh [SECONDS per target, default 60] [TARGETS...]
+#   scripts/fuzz.sh --total SECONDS [TARGETS...]   the time split evenly (at least 5 s each), so
+#                                                  a new target does not lengthen a CI run
 # TARGETS are names such as ini or profile_file (all when none are given). A long run, e.g. ten
 # million inputs of the profile-file parser: scripts/fuzz.sh 3600 profile_file
 # Each target prints its runs, runs per second and peak memory at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
-seconds=${1:-60}
-shift || true
+total=""
+if [[ ${1:-} == --total ]]; then
+    total=${2:?"usage: $0 --total SECONDS [TARGETS...]"}
+    shift 2
+else
+    seconds=${1:-60}
+    shift || true
+fi
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DGMD_BUILD_FUZZERS=ON -DGMD_BUILD_TESTS=OFF -DGMD_BUILD_BENCHMARKS=OFF >/dev/null
-targets=()
-if (($# == 0)); then
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+    cmake --build build-fuzz
     for target in build-fuzz/fuzz/*_fuzz; do
         targets+=("$(basename "$target" _fuzz)")
     done
 else
-    targets=("$@")
+    cmake --build build-fuzz --target "${targets[@]/%/_fuzz}"
 fi
-cmake --build build-fuzz --target "${targets[@]/%/_fuzz}"
+if [[ -n $total ]]; then
+    seconds=$((total / ${#targets[@]}))
+    ((seconds >= 5)) || seconds=5
+fi
 for name in "${targets[@]}"; do
     target=build-fuzz/fuzz/${name}_fuzz
     corpus=$(mktemp -d)

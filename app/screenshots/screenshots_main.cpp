@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_operations.h"
+#include "app/subsystems.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "device/virtual_hid_bus.h"

@@ -1,11 +1,11 @@
 #pragma once
 // Shared fixture of the application tests: a fresh HOME per test, the real skin, a virtual HID
-// bus with an emulated mouse (unplugged until asked), and a main window whose subsystem
-// operations are recorded instead of run.
+// bus with an emulated mouse (unplugged until asked), and a main window whose subsystems are
+// recorded instead of run.
 //
-// Recorded calls read like the call: "SetLightColourPreset(Mouse,29)", "MouseReadOut()".
-// Enums by their enumerator name, integers in decimal, bools as true/false, ARGB colours as
-// 0xAARRGGBB (upper-case hex, 8 digits), e.g. "SetLightColour(Mouse,0xFF4776A4)".
+// Recorded calls read like the call: "SwitchOnboardProfile(3)", "ReadOut()". Enums by their
+// enumerator name, integers in decimal, bools as true/false, ARGB colours as 0xAARRGGBB
+// (upper-case hex, 8 digits), e.g. "SetDpiStageColour(3,0xFF4776A4)".
 
 #include <gtest/gtest.h>
 
@@ -24,16 +24,20 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
-#include "app/operations.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
+#include "mouse/mouse_operations.h"
+#include "mouse/mouse_routes.h"
 #include "platform/debug_output.h"
+#include "profiles/profile_operations.h"
+#include "profiles/profile_routes.h"
 #include "tests/support/spin_until.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
@@ -43,6 +47,8 @@ namespace gmd::app::testing {
 
 using namespace std::chrono_literals;
 using gmd::test::SpinUntil;
+using profiles::ListId;
+using profiles::ProfileOp;
 
 // Thread-safe list of recorded lines (operations may be reached from worker threads).
 class CallLog {
@@ -99,12 +105,6 @@ inline std::string Text(bool b) {
 inline std::string Text(int v) {
     return std::to_string(v);
 }
-inline std::string Text(uintptr_t v) {
-    return std::to_string(v);
-}
-inline std::string Text(intptr_t v) {
-    return std::to_string(v);
-}
 inline std::string Text(DeviceKind d) {
     switch (d) {
         case DeviceKind::Keyboard:
@@ -126,34 +126,6 @@ inline std::string Text(ProfileOp op) {
     static const char* const kNames[] = {"Add", "Delete", "Import", "Export", "Copy", "Reset"};
     return kNames[static_cast<int>(op)];
 }
-inline std::string Text(MacroStepMove m) {
-    static const char* const kNames[] = {"Down", "Up", "ToTop", "ToBottom", "Delete", "DeleteAll"};
-    return kNames[static_cast<int>(m)];
-}
-inline std::string Text(MacroMouseInsert a) {
-    static const char* const kNames[] = {
-        "LeftKey",     "RightKey",     "MiddleKey",     "ForwardKey",     "BackKey",
-        "LeftKeyDown", "RightKeyDown", "MiddleKeyDown", "ForwardKeyDown", "BackKeyDown",
-        "LeftKeyUp",   "RightKeyUp",   "MiddleKeyUp",   "ForwardKeyUp",   "BackKeyUp",
-        "MoveLeft",    "MoveRight",    "MoveUp",        "MoveDown"};
-    return kNames[static_cast<int>(a)];
-}
-inline std::string Text(MacroStepField f) {
-    static const char* const kNames[] = {"Key", "MouseButton", "Direction"};
-    return kNames[static_cast<int>(f)];
-}
-inline std::string Text(MacroEditField f) {
-    static const char* const kNames[] = {"ActionDelay", "MouseActionDelay", "PointerSkewing"};
-    return kNames[static_cast<int>(f)];
-}
-inline std::string Text(PointerMove m) {
-    static const char* const kNames[] = {"Left", "Right", "Up", "Down"};
-    return kNames[static_cast<int>(m)];
-}
-inline std::string Text(Axis a) {
-    return a == Axis::X ? "X" : "Y";
-}
-
 template <typename... Args>
 std::string Call(const char* name, Args... args) {
     const std::vector<std::string> parts{Text(args)...};
@@ -168,276 +140,68 @@ std::string Call(const char* name, Args... args) {
 
 }  // namespace detail
 
-// Records every operation the shell reaches; does nothing else.
-class RecordingOperations : public SubsystemOperations {
-  public:
-    explicit RecordingOperations(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
-
 #define GMD_REC(...) log_->Add(detail::Call(__VA_ARGS__))
-    void PageStartup(DeviceKind d) override {
-        GMD_REC("PageStartup", d);
-    }
-    void MouseReadOut() override {
-        GMD_REC("MouseReadOut");
-    }
-    void MouseRefreshOnRequest() override {
-        GMD_REC("MouseRefreshOnRequest");
-    }
-    void RefreshMouseControls() override {
-        GMD_REC("RefreshMouseControls");
-    }
-    void RefreshKeyFunctionLists() override {
-        GMD_REC("RefreshKeyFunctionLists");
-    }
-    void KeyboardReadOut() override {
-        GMD_REC("KeyboardReadOut");
-    }
-    void KeyboardProfileReload() override {
-        GMD_REC("KeyboardProfileReload");
-    }
-    void MousepadReadOut() override {
-        GMD_REC("MousepadReadOut");
-    }
-    void SendChangedLiveBlocks() override {
-        GMD_REC("SendChangedLiveBlocks");
-    }
-    void SendMouseFrame() override {
-        GMD_REC("SendMouseFrame");
-    }
-    void RequestReactiveFlash(DeviceKind d) override {
-        GMD_REC("RequestReactiveFlash", d);
-    }
 
-    void RemoveInputHooks() override {
-        GMD_REC("RemoveInputHooks");
-    }
-    void StopMacroRecording() override {
-        GMD_REC("StopMacroRecording");
-    }
-    void CaptureKey(DeviceKind p, uintptr_t k, uintptr_t f) override {
-        GMD_REC("CaptureKey", p, k, f);
-    }
-    void RecordMacroKeyboardEvent(DeviceKind p, uintptr_t w, intptr_t l) override {
-        GMD_REC("RecordMacroKeyboardEvent", p, w, l);
-    }
-    void RecordMacroMouseEvent(DeviceKind p, uintptr_t w, intptr_t l) override {
-        GMD_REC("RecordMacroMouseEvent", p, w, l);
-    }
-    void ToggleMacroRecording(DeviceKind p) override {
-        GMD_REC("ToggleMacroRecording", p);
-    }
-
+// Record every operation the shell reaches; they do nothing else.
+class RecordingMouse final : public mouse::MouseOperations {
+  public:
+    explicit RecordingMouse(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+    void Startup() override { GMD_REC("Startup"); }
+    void ReadOut() override { GMD_REC("ReadOut"); }
+    void RefreshOnRequest() override { GMD_REC("RefreshOnRequest"); }
+    void RefreshControls() override { GMD_REC("RefreshControls"); }
+    void SendChangedLiveBlocks() override { GMD_REC("SendChangedLiveBlocks"); }
+    void SetDpiStage(int s, int p) override { GMD_REC("SetDpiStage", s, p); }
+    void ShowDpiStageValue(int s, int p) override { GMD_REC("ShowDpiStageValue", s, p); }
     void SetDpiStageColour(int s, uint32_t c) override {
         GMD_REC("SetDpiStageColour", s, detail::Hex{c});
     }
-    void SetDpiStage(int s, int p) override {
-        GMD_REC("SetDpiStage", s, p);
-    }
-    void ShowDpiStageValue(int s, int p) override {
-        GMD_REC("ShowDpiStageValue", s, p);
-    }
-    void SetPointerSpeed(int p) override {
-        GMD_REC("SetPointerSpeed", p);
-    }
-    void SetReportRate(int i) override {
-        GMD_REC("SetReportRate", i);
-    }
-    void SetLiftHeight(int l) override {
-        GMD_REC("SetLiftHeight", l);
-    }
-    void SetLineAdjust(bool on) override {
-        GMD_REC("SetLineAdjust", on);
-    }
-    void SwitchMouseOnboardProfile(int i) override {
-        GMD_REC("SwitchMouseOnboardProfile", i);
-    }
-    void ChangeWheelLines(int d) override {
-        GMD_REC("ChangeWheelLines", d);
-    }
-    void ApplyWheelLines(int l) override {
-        GMD_REC("ApplyWheelLines", l);
-    }
-    void RestoreMouseDefaults() override {
-        GMD_REC("RestoreMouseDefaults");
-    }
-    void MouseDirectionButton(bool left) override {
-        GMD_REC("MouseDirectionButton", left);
-    }
-
-    void SetLightColourPreset(DeviceKind d, int i) override {
-        GMD_REC("SetLightColourPreset", d, i);
-    }
-    void SetLightColour(DeviceKind d, uint32_t c) override {
-        GMD_REC("SetLightColour", d, detail::Hex{c});
-    }
-    void SetLightColourComponent(DeviceKind d, int ch, int v) override {
-        GMD_REC("SetLightColourComponent", d, ch, v);
-    }
-    void SetSevenColourCycle(DeviceKind d, bool on) override {
-        GMD_REC("SetSevenColourCycle", d, on);
-    }
-    void SetLightDirection(DeviceKind d, bool left) override {
-        GMD_REC("SetLightDirection", d, left);
-    }
-    void SetLightBrightness(DeviceKind d, int v) override {
-        GMD_REC("SetLightBrightness", d, v);
-    }
-    void SetLightSpeed(DeviceKind d, int v) override {
-        GMD_REC("SetLightSpeed", d, v);
-    }
-    void ChooseLightMode(DeviceKind d, int l, int i) override {
-        GMD_REC("ChooseLightMode", d, l, i);
-    }
-    void SyncLighting(DeviceKind s) override {
-        GMD_REC("SyncLighting", s);
-    }
-    void SetKeyboardAllKeysLight(bool on) override {
-        GMD_REC("SetKeyboardAllKeysLight", on);
-    }
-    void ChooseKeyboardCustomSlotCount(int i) override {
-        GMD_REC("ChooseKeyboardCustomSlotCount", i);
-    }
-    void SelectKeyboardKeyForColour(int i) override {
-        GMD_REC("SelectKeyboardKeyForColour", i);
-    }
-    void SwitchMousepadOnboardProfile(int i) override {
-        GMD_REC("SwitchMousepadOnboardProfile", i);
-    }
-    void RestoreMousepadDefaults() override {
-        GMD_REC("RestoreMousepadDefaults");
-    }
-
-    void SelectKey(DeviceKind d, int i) override {
-        GMD_REC("SelectKey", d, i);
-    }
-    void ChooseKeyFunctionClass(DeviceKind d, int i) override {
-        GMD_REC("ChooseKeyFunctionClass", d, i);
-    }
-    void ApplyKeyFunction(DeviceKind d, int c, int i) override {
-        GMD_REC("ApplyKeyFunction", d, c, i);
-    }
-    void ApplyKeyFunctionParameter(DeviceKind d, int e, int v) override {
-        GMD_REC("ApplyKeyFunctionParameter", d, e, v);
-    }
-    void SaveMouseKeyAssignment() override {
-        GMD_REC("SaveMouseKeyAssignment");
-    }
-    void RestoreDefaultKeys(DeviceKind d) override {
-        GMD_REC("RestoreDefaultKeys", d);
-    }
-    void UploadKeysAndMacros(DeviceKind d) override {
-        GMD_REC("UploadKeysAndMacros", d);
-    }
-    void MouseKeyHover(int k, bool enter) override {
-        GMD_REC("MouseKeyHover", k, enter);
-    }
-    void DpiColourButtonHover(int s, bool enter) override {
-        GMD_REC("DpiColourButtonHover", s, enter);
-    }
-
-    void AddMacro(DeviceKind p) override {
-        GMD_REC("AddMacro", p);
-    }
-    void DeleteMacro(DeviceKind p) override {
-        GMD_REC("DeleteMacro", p);
-    }
-    void OpenMacro(DeviceKind p, int i) override {
-        GMD_REC("OpenMacro", p, i);
-    }
-    void MoveMacroStep(DeviceKind p, MacroStepMove m) override {
-        GMD_REC("MoveMacroStep", p, m);
-    }
-    void CancelMacroEdit(DeviceKind p) override {
-        GMD_REC("CancelMacroEdit", p);
-    }
-    void SaveMacroEdit(DeviceKind p) override {
-        GMD_REC("SaveMacroEdit", p);
-    }
-    void SaveMacroName(DeviceKind p) override {
-        GMD_REC("SaveMacroName", p);
-    }
-    void ImportMacro(DeviceKind p) override {
-        GMD_REC("ImportMacro", p);
-    }
-    void ExportMacro(DeviceKind p) override {
-        GMD_REC("ExportMacro", p);
-    }
-    void InsertMacroMouseAction(DeviceKind p, MacroMouseInsert a) override {
-        GMD_REC("InsertMacroMouseAction", p, a);
-    }
-    void ChangeMacroStep(DeviceKind p, MacroStepField f, int i) override {
-        GMD_REC("ChangeMacroStep", p, f, i);
-    }
-    void ChangeMacroStepValue(DeviceKind p, MacroEditField f, int v) override {
-        GMD_REC("ChangeMacroStepValue", p, f, v);
-    }
-    void TakeMacroPointerMove(DeviceKind p, PointerMove m, int v) override {
-        GMD_REC("TakeMacroPointerMove", p, m, v);
-    }
-    void EditMacroStep(DeviceKind p, int r) override {
-        GMD_REC("EditMacroStep", p, r);
-    }
-
-    void SendCursorSequences() override {
-        GMD_REC("SendCursorSequences");
-    }
-    void ResetCursorSequence() override {
-        GMD_REC("ResetCursorSequence");
-    }
-    void SelectCursorStepRelative(int d) override {
-        GMD_REC("SelectCursorStepRelative", d);
-    }
-    void SelectCursorSequence(int i) override {
-        GMD_REC("SelectCursorSequence", i);
-    }
-    void SelectCursorStep(int i) override {
-        GMD_REC("SelectCursorStep", i);
-    }
-    void SetCursorDirection(Axis a, bool s) override {
-        GMD_REC("SetCursorDirection", a, s);
-    }
-    void ChangeCursorStepOffset(Axis a, int v) override {
-        GMD_REC("ChangeCursorStepOffset", a, v);
-    }
-    void ChangeCursorStepDelay(int v) override {
-        GMD_REC("ChangeCursorStepDelay", v);
-    }
-    void ImportCursorFile() override {
-        GMD_REC("ImportCursorFile");
-    }
-    void ExportCursorFile() override {
-        GMD_REC("ExportCursorFile");
-    }
-
-    void RunProfileOp(ListId l, ProfileOp op) override {
-        GMD_REC("RunProfileOp", l, op);
-    }
-    void RenameProfile(ListId l) override {
-        GMD_REC("RenameProfile", l);
-    }
-    void LoadProfile(ListId l, int i) override {
-        GMD_REC("LoadProfile", l, i);
-    }
-    void LinkProfileToExecutable(ListId l) override {
-        GMD_REC("LinkProfileToExecutable", l);
-    }
-    void RemoveProfileLink(ListId l) override {
-        GMD_REC("RemoveProfileLink", l);
-    }
-    void SetProfileLinkEnabled(ListId l, bool on) override {
-        GMD_REC("SetProfileLinkEnabled", l, on);
-    }
-    void StoreCurrentProfile(ListId l) override {
-        GMD_REC("StoreCurrentProfile", l);
-    }
-    void ApplyDeviceProfileWatch(int p, bool linked) override {
-        GMD_REC("ApplyDeviceProfileWatch", p, linked);
-    }
-#undef GMD_REC
+    void SetReportRate(int i) override { GMD_REC("SetReportRate", i); }
+    void SetLiftHeight(int l) override { GMD_REC("SetLiftHeight", l); }
+    void SetLineAdjust(bool on) override { GMD_REC("SetLineAdjust", on); }
+    void SetPointerSpeed(int p) override { GMD_REC("SetPointerSpeed", p); }
+    void SetWheelLines(int l) override { GMD_REC("SetWheelLines", l); }
+    void StepWheelLines(bool up) override { GMD_REC("StepWheelLines", up); }
+    void SwitchOnboardProfile(int i) override { GMD_REC("SwitchOnboardProfile", i); }
+    void RestoreDefaults() override { GMD_REC("RestoreDefaults"); }
+    void SetBrightness(int v) override { GMD_REC("SetBrightness", v); }
+    void SetLightSpeed(int v) override { GMD_REC("SetLightSpeed", v); }
+    void SetColourCycle(bool on) override { GMD_REC("SetColourCycle", on); }
+    void SetLightDirection(bool left) override { GMD_REC("SetLightDirection", left); }
 
   private:
     std::shared_ptr<CallLog> log_;
 };
+
+class RecordingProfiles final : public profiles::ProfileOperations {
+  public:
+    explicit RecordingProfiles(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+    bool FillProfileLists(DeviceKind d) override {
+        GMD_REC("FillProfileLists", d);
+        return true;
+    }
+    void StoreCurrentProfile(ListId l) override { GMD_REC("StoreCurrentProfile", l); }
+    void ApplyWatcherDecision(profiles::WatcherDecision d) override {
+        GMD_REC("ApplyWatcherDecision", d.position, d.linked);
+    }
+    void SelectProfile(ListId l, int i) override { GMD_REC("SelectProfile", l, i); }
+    void RunOperation(ListId l, ProfileOp op) override { GMD_REC("RunOperation", l, op); }
+    void RenameProfile(ListId l) override { GMD_REC("RenameProfile", l); }
+    void LinkCheckChanged(ListId l, bool on) override { GMD_REC("LinkCheckChanged", l, on); }
+    void ChooseLinkedProgram(ListId l) override { GMD_REC("ChooseLinkedProgram", l); }
+    void CancelLink(ListId l) override { GMD_REC("CancelLink", l); }
+
+  private:
+    std::shared_ptr<CallLog> log_;
+};
+#undef GMD_REC
+
+// The calls without those in `drop` (timers add their own while events are processed).
+inline std::vector<std::string> Without(std::vector<std::string> calls,
+                                        const std::set<std::string>& drop) {
+    std::erase_if(calls, [&](const std::string& c) { return drop.count(c) != 0; });
+    return calls;
+}
 
 // A closed main window posts quit messages; outside a running loop they would leave Qt's
 // "quit now" state set and every later modal loop would return at once. Running the
@@ -543,7 +307,6 @@ class AppTest : public ::testing::Test {
         bus_ = std::make_unique<VirtualHidBus>();
         backend_ = bus_->MakeBackend();
         mouse_ = std::make_unique<emu::EmulatedDevice>(DeviceKind::Mouse, *bus_);
-        calls_ = std::make_shared<CallLog>();
     }
 
     void TearDown() override {
@@ -563,11 +326,26 @@ class AppTest : public ::testing::Test {
 
     void PlugMouse() { mouse_->Plug(); }
 
-    // Builds the main window with the recorder, runs `beforeCreate` (worker bodies, ...), creates
-    // it like the program does and processes events until first-show initialisation has run.
-    CMainWnd* CreateMainWnd(const std::function<void(CMainWnd&)>& beforeCreate = {}) {
+    // The recorders plugged into a window with their subsystems' routes.
+    void PlugRecordingMouse(CMainWnd& wnd) {
+        wnd.PlugMouse(recordingMouse_);
+        wnd.Routes().Add(mouse::MouseRoutes(), recordingMouse_);
+    }
+    void PlugRecordingProfiles(CMainWnd& wnd) {
+        wnd.PlugProfiles(recordingProfiles_);
+        wnd.Routes().Add(profiles::ProfileRoutes(), recordingProfiles_);
+    }
+
+    // Builds the main window, with the recorders unless told otherwise, runs `beforeCreate`
+    // (pages, worker bodies, ...), creates it like the program does and processes events until
+    // first-show initialisation has run.
+    CMainWnd* CreateMainWnd(const std::function<void(CMainWnd&)>& beforeCreate = {},
+                            bool recorders = true) {
         wnd_ = std::make_unique<CMainWnd>(backend_);
-        wnd_->SetOperations(std::make_unique<RecordingOperations>(calls_));
+        if (recorders) {
+            PlugRecordingMouse(*wnd_);
+            PlugRecordingProfiles(*wnd_);
+        }
         if (beforeCreate) {
             beforeCreate(*wnd_);
         }
@@ -616,7 +394,9 @@ class AppTest : public ::testing::Test {
     std::unique_ptr<VirtualHidBus> bus_;
     std::shared_ptr<HidBackend> backend_;
     std::unique_ptr<emu::EmulatedDevice> mouse_;
-    std::shared_ptr<CallLog> calls_;
+    std::shared_ptr<CallLog> calls_ = std::make_shared<CallLog>();
+    RecordingMouse recordingMouse_{calls_};
+    RecordingProfiles recordingProfiles_{calls_};
     std::unique_ptr<CMainWnd> wnd_;
 
   private:

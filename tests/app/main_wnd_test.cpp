@@ -28,12 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> Without(std::vector<std::string> calls,
-                                 const std::set<std::string>& drop) {
-    std::erase_if(calls, [&](const std::string& c) { return drop.count(c) != 0; });
-    return calls;
-}
-
 // Out of the way: hidden in the tray, or minimised where there is no tray to come back from.
 bool PutAway(CMainWnd& wnd) {
     return ui::CTrayIcon::IsTrayAvailable() ? !wnd.IsWindowVisible() : wnd.IsMinimized();
@@ -77,10 +71,10 @@ TEST_F(MainWndTest, StartUpInitialisesWindowThenFirstShow) {
 
     // First show: page start-up in device order, then the channel identities.
     const std::vector<std::string> firstCalls = calls_->All();
-    ASSERT_GE(firstCalls.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(firstCalls.begin(), firstCalls.begin() + 3),
-              (std::vector<std::string>{"PageStartup(Keyboard)", "PageStartup(Mouse)",
-                                        "PageStartup(Mousepad)"}));
+    ASSERT_GE(firstCalls.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(firstCalls.begin(), firstCalls.begin() + 4),
+              (std::vector<std::string>{"FillProfileLists(Keyboard)", "Startup()",
+                                        "FillProfileLists(Mouse)", "FillProfileLists(Mousepad)"}));
     struct Identity {
         CDeviceChannel& channel;
         uint16_t product;
@@ -103,14 +97,8 @@ TEST_F(MainWndTest, StartUpInitialisesWindowThenFirstShow) {
     EXPECT_FALSE(ui::CTrayIcon::IsTrayAvailable());
     EXPECT_TRUE(wnd->IsWindowVisible());
 
-    // Start-up timers: 2 repeats, 11 and 12 fire once.
-    ASSERT_TRUE(SpinUntil([&] {
-        return calls_->Count("SendChangedLiveBlocks()") >= 3 &&
-               calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
-    }));
-    QTest::qWait(700);
-    EXPECT_EQ(calls_->Count("KeyboardReadOut()"), 1);
-    EXPECT_EQ(calls_->Count("MousepadReadOut()"), 1);
+    // The send timer repeats.
+    EXPECT_TRUE(SpinUntil([&] { return calls_->Count("SendChangedLiveBlocks()") >= 3; }));
 }
 
 TEST_F(MainWndTest, BackgroundFromMainIniAppliesAtFirstShow) {
@@ -335,26 +323,16 @@ TEST_F(MainWndTest, MenuCommands) {
 
 TEST_F(MainWndTest, OneShotTimersRunTheirOperationsOnce) {
     CMainWnd* wnd = CreateMainWnd();
-    // Let the start-up one-shots pass first.
-    ASSERT_TRUE(SpinUntil([&] {
-        return calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
-    }));
     struct Case {
         ui::UINT timer;
-        bool mouseConnected;
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {TIMER_MOUSE_ATTACH,
-         false,
-         {"MouseReadOut()", "RefreshMouseControls()", "RefreshKeyFunctionLists()"}},
-        {TIMER_MOUSE_PROFILE_RELOAD, false, {"MouseRefreshOnRequest()", "RefreshMouseControls()"}},
-        {TIMER_MOUSE_FRAME, true, {"SendMouseFrame()"}},
-        {TIMER_MOUSE_FRAME, false, {}},
+        {TIMER_MOUSE_ATTACH, {"ReadOut()", "RefreshControls()"}},
+        {TIMER_MOUSE_PROFILE_RELOAD, {"RefreshOnRequest()", "RefreshControls()"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.timer);
-        wnd->MouseDevice().SetConnected(c.mouseConnected);
         calls_->Clear();
         ui::SetTimer(wnd->GetHWND(), c.timer, 10);
         auto got = [&] { return Without(calls_->All(), {"SendChangedLiveBlocks()"}); };
@@ -395,23 +373,14 @@ TEST_F(MainWndTest, CustomMessagesReachTheirOperations) {
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {ui::WM_ACTIVATE, 0, 0, {"RemoveInputHooks()"}},
-        {ui::WM_ACTIVATE, 1, 0, {}},
-        {WM_HOOK_KEY_SINGLEKEY, 65, 7, {"CaptureKey(Keyboard,65,7)"}},
-        {WM_HOOK_MOU_SINGLEKEY, 66, 0, {"CaptureKey(Mouse,66,0)"}},
-        {WM_HOOK_KEY_MACRO, 256, 9, {"RecordMacroKeyboardEvent(Keyboard,256,9)"}},
-        {WM_HOOK_KEY_MACRO_MOUSE, 513, 3, {"RecordMacroMouseEvent(Keyboard,513,3)"}},
-        {WM_HOOK_MOU_MACRO, 257, 9, {"RecordMacroKeyboardEvent(Mouse,257,9)"}},
-        {WM_HOOK_MOU_MACRO_MOUSE, 514, 4, {"RecordMacroMouseEvent(Mouse,514,4)"}},
-        {WM_MOUSE_RELOAD, 0, 0, {"MouseReadOut()", "RefreshMouseControls()"}},
-        {WM_PAD_RELOAD, 0, 0, {"MousepadReadOut()"}},
-        {WM_KEYBOARD_RELOAD, 0, 0, {"KeyboardReadOut()"}},
-        {WM_KEYBOARD_PROFILE_RELOAD, 0, 0, {"KeyboardProfileReload()"}},
+        {ui::WM_ACTIVATE, 0, 0, {}},
+        {WM_MOUSE_RELOAD, 0, 0, {"ReadOut()", "RefreshControls()"}},
+        {WM_PROFILE_WATCH, 2, 1, {"ApplyWatcherDecision(2,true)"}},
+        {WM_PROFILE_WATCH, 0, 0, {"ApplyWatcherDecision(0,false)"}},
+        // The keyboard's read-outs belong to pages still to come.
+        {WM_KEYBOARD_RELOAD, 0, 0, {}},
+        {WM_KEYBOARD_PROFILE_RELOAD, 0, 0, {}},
     };
-    // Start-up one-shots out of the way, so they cannot be mistaken for replies.
-    ASSERT_TRUE(SpinUntil([&] {
-        return calls_->Contains("KeyboardReadOut()") && calls_->Contains("MousepadReadOut()");
-    }));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msg);
         calls_->Clear();

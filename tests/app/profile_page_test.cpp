@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_operations.h"
+#include "app/subsystems.h"
 #include "mouse/mouse_blocks.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
@@ -73,13 +73,13 @@ class ProfilePageTest : public AppTest {
 
     CMainWnd* Start(const fs::path& defaults = GMD_DEFAULTS_DIR, bool waitForMouse = true) {
         PlugMouse();
-        CMainWnd* wnd = CreateMainWnd([&](CMainWnd& w) {
-            auto operations = std::make_unique<AppOperations>(w, pointer_);
-            operations->Profiles().SetApplicationFolder(defaults);
-            w.SetOperations(std::move(operations));
-            w.InstallDeviceWatch();
-            InstallDeviceProfileWatcher(w, foreground_);
-        });
+        CMainWnd* wnd = CreateMainWnd(
+            [&](CMainWnd& w) {
+                PlugSubsystems(w, pointer_, defaults);
+                w.InstallDeviceWatch();
+                InstallDeviceProfileWatcher(w, foreground_);
+            },
+            false);
         if (waitForMouse) {
             EXPECT_TRUE(SpinUntil([&] { return Slider("ms_DPI1_slider")->GetMaxValue() == 239; }));
             QTest::qWait(200);
@@ -93,7 +93,6 @@ class ProfilePageTest : public AppTest {
         Start();
     }
 
-    AppOperations& Ops() { return static_cast<AppOperations&>(wnd_->Operations()); }
     ui::CSliderUI* Slider(const std::string& name) {
         return dynamic_cast<ui::CSliderUI*>(Find(name));
     }
