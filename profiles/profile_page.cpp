@@ -9,6 +9,7 @@
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
 #include "ui/paint_manager.h"
+#include "ui/resource_manager.h"
 
 namespace gmd::app {
 
@@ -103,15 +104,27 @@ bool ProfilePage::Message(const char* textId, bool confirm) {
     return confirm ? answer == 1 : true;
 }
 
+// A file that could not be read or written: the message and, below it, which file and which
+// operation failed.
+void ProfilePage::FileMessage(const char* textId) {
+    const std::string& problem = profiles::LastProblem();
+    const ui::CResourceManager* texts = ui::CResourceManager::GetInstance();
+    if (problem.empty() || texts == nullptr || !texts->HasText(textId)) {
+        Message(textId);
+        return;
+    }
+    host_.ShowMessage(texts->GetText(textId) + "\n\n" + problem, false);
+}
+
 bool ProfilePage::Report(OpResult result) {
     switch (result) {
         case OpResult::Ok:
             return true;
         case OpResult::SourceMissing:
-            Message("message_text_8");
+            FileMessage("message_text_8");
             break;
         case OpResult::SourceNotAProfile:
-            Message("message_text_9");
+            FileMessage("message_text_9");
             break;
         case OpResult::LastEntry:
             Message("message_text_11");
@@ -126,7 +139,7 @@ bool ProfilePage::Report(OpResult result) {
             Message("message_profile_name_bad");
             break;
         case OpResult::WriteFailed:
-            Message("message_profile_write_failed");
+            FileMessage("message_profile_write_failed");
             break;
         case OpResult::NoSelection:
             break;
@@ -313,13 +326,14 @@ void ProfilePage::RunOperation(ListId list, ProfileOp op) {
             }
             int target = selected;
             if (InfoOf(list).kind == profiles::ProfileKind::Device) {
-                const int before = combo->GetCount();
-                RunOperation(list, ProfileOp::Add);
-                // Into the new entry, also when its default could not be read and it was not
-                // selected: the user's own profile is never overwritten by an import.
-                target = combo->GetCount() > before ? combo->GetCount() - 1 : -1;
-            }
-            if (target < 0 || !Report(profiles::ImportProfile(id, target, *source))) {
+                // A new entry holding the file: name, file and index under one lock, so an add
+                // elsewhere meanwhile never takes the entry or the user's profile.
+                std::string name;
+                if (!Report(profiles::AddImportedProfile(id, *source, name, target))) {
+                    return;
+                }
+                AddComboEntry(list, name, Row::Added);
+            } else if (!Report(profiles::ImportProfile(id, target, *source))) {
                 return;
             }
             combo->SelectItem(target, false, false);

@@ -71,6 +71,7 @@ class ProfilePage final : public profiles::ProfileOperations {
     enum class Row { StartUp, Added, Copied };
     void AddComboEntry(ListId list, const std::string& name, Row row);
     bool Message(const char* textId, bool confirm = false);
+    void FileMessage(const char* textId);
     bool Report(profiles::OpResult result);  // true when Ok
     std::vector<uint8_t> BlobFromMemory(ListId list);
     void LoadBlobIntoMemory(ListId list, std::span<const uint8_t> blob);
