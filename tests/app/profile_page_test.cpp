@@ -1,6 +1,7 @@
 // The profile panels against the virtual mouse: first start, the list operations through their
 // buttons, persistence across a restart, and switching by the foreground program.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QSlider>
@@ -23,6 +24,7 @@
 #include "tests/support/fake_pointer_settings.h"
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
+#include "ui/resource_manager.h"
 
 namespace gmd::app::testing {
 namespace {
@@ -336,7 +338,12 @@ TEST_F(ProfilePageTest, AnAddWhoseFileCannotBeWrittenLeavesTheListAndSaysSo) {
     BoxWatcher watcher;
     Click("ms_pro_device_add_btn");
     ASSERT_FALSE(watcher.boxes.empty());
-    EXPECT_EQ(watcher.boxes.back().text, "message_profile_write_failed");
+    // The message, then which file could not be written and why.
+    const std::string& text = watcher.boxes.back().text;
+    EXPECT_THAT(text, ::testing::StartsWith(ui::CResourceManager::GetInstance()->GetText(
+                          "message_profile_write_failed")));
+    EXPECT_THAT(text, ::testing::HasSubstr("profile2.config"));
+    EXPECT_THAT(text, ::testing::HasSubstr("No space left on device"));
     EXPECT_EQ(Entries("ms_device_profile_combo"), std::vector<std::string>{"profile1"});
     EXPECT_EQ(profiles::ReadCount(ListId::MouseDevice), 1);
     EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 0);
