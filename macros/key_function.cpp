@@ -543,28 +543,28 @@ std::string Words(std::span<const TableEntry> table) {
     return words;
 }
 
-std::optional<KeyFunction> ParseKey(std::string_view spec, std::string& error) {
+std::optional<KeyFunction> ParseKey(std::string_view keyText, std::string& error) {
     uint8_t modifiers = 0;
     // Modifiers come first, each followed by '+'; the rest is the key ("Num +" keeps its '+').
     for (;;) {
-        const size_t plus = spec.find('+');
+        const size_t plus = keyText.find('+');
         if (plus == std::string_view::npos || plus == 0) {
             break;
         }
-        const std::optional<uint8_t> bit = ModifierBit(spec.substr(0, plus));
+        const std::optional<uint8_t> bit = ModifierBit(keyText.substr(0, plus));
         if (!bit) {
             break;
         }
         modifiers |= *bit;
-        spec.remove_prefix(plus + 1);
+        keyText.remove_prefix(plus + 1);
     }
-    if (const std::optional<uint8_t> bit = ModifierBit(spec)) {
+    if (const std::optional<uint8_t> bit = ModifierBit(keyText)) {
         return KeyFunction{kk::kKeyboardKey, static_cast<uint8_t>(modifiers | *bit), 0};
     }
-    if (const std::optional<uint8_t> usage = KeyUsage(spec)) {
+    if (const std::optional<uint8_t> usage = KeyUsage(keyText)) {
         return KeyFunction{kk::kKeyboardKey, modifiers, *usage};
     }
-    error = "unknown key '" + std::string(spec) +
+    error = "unknown key '" + std::string(keyText) +
             "' (keys are named as on the keyboard: A, 1, Enter, F5, PageUp, NumEnter, LCtrl ...)";
     return std::nullopt;
 }

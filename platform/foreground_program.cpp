@@ -297,9 +297,9 @@ class X11Foreground final : public ForegroundProgram {
         if (connection_ == nullptr || !hasResources_) {
             return std::nullopt;
         }
-        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        const xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
         const xcb_res_query_client_ids_cookie_t cookie =
-            xcb_res_query_client_ids(connection_, 1, &spec);
+            xcb_res_query_client_ids(connection_, 1, &wanted);
         XcbPtr<xcb_res_query_client_ids_reply_t> reply(
             static_cast<xcb_res_query_client_ids_reply_t*>(AwaitReply(cookie.sequence)));
         if (!reply) {
