@@ -43,23 +43,9 @@ uint8_t Step(KeyboardEffectState& state, uint8_t direction, int n) {
     return state.position;
 }
 
-void Fade(uint8_t& t) {
-    if ((t & 0x80) != 0) {
-        t = static_cast<uint8_t>(t - 15);
-    } else if ((t & 0x40) != 0) {
-        t = static_cast<uint8_t>(t - 10);
-    } else if ((t & 0x20) != 0) {
-        t = static_cast<uint8_t>(t - 7);
-    } else if (t > 16) {
-        t = static_cast<uint8_t>(t - 3);
-    } else if (t != 0) {
-        t = static_cast<uint8_t>(t - 1);
-    }
-}
-
 void FadeAll(KeyboardEffectState& state) {
     for (uint8_t& level : state.levels) {
-        Fade(level);
+        light::FadeTrail(level);
     }
 }
 

@@ -77,4 +77,18 @@ const std::array<Rgb, kHueWheelSize> kHueWheel = kHueWheelValues;
 const std::array<Rgb, kGradientWheelSize> kGradientWheel = MakeGradientWheel();
 const std::array<uint8_t, kPulse2Size> kPulse2 = kPulse2Values;
 
+void FadeTrail(uint8_t& t) {
+    if ((t & 0x80) != 0) {
+        t = static_cast<uint8_t>(t - 15);
+    } else if ((t & 0x40) != 0) {
+        t = static_cast<uint8_t>(t - 10);
+    } else if ((t & 0x20) != 0) {
+        t = static_cast<uint8_t>(t - 7);
+    } else if (t > 16) {
+        t = static_cast<uint8_t>(t - 3);
+    } else if (t != 0) {
+        t = static_cast<uint8_t>(t - 1);
+    }
+}
+
 }  // namespace gmd::light

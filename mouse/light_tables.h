@@ -67,4 +67,8 @@ inline constexpr std::array<Rgb, 7> kSevenColoursB = {{{255, 0, 0},
 inline constexpr std::array<std::array<uint8_t, 3>, 6> kLedGroups = {
     {{0, 6, 12}, {1, 7, 13}, {2, 8, 14}, {3, 9, 15}, {4, 10, 16}, {5, 11, 16}}};
 
+// One fade step of a trail level, shared by the mouse and keyboard engines: bright levels fall
+// fast, dim ones slowly, so a trail ends softly.
+void FadeTrail(uint8_t& level);
+
 }  // namespace gmd::light

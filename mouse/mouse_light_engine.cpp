@@ -93,7 +93,8 @@ void Gradient(MouseEffectState& state, const LightFields& fields) {
     const uint8_t level = BrightnessLevel(fields.brightness);
     unsigned a = state.gradientPhase;
     for (size_t i = 0; i < kMouseModeLeds; ++i) {
-        state.leds[i] = MakeLed(light::kGradientWheel[a], Scale(level, static_cast<unsigned>(14 * i + 17)));
+        state.leds[i] =
+            MakeLed(light::kGradientWheel[a], Scale(level, static_cast<unsigned>(14 * i + 17)));
         a = (a + 21) % 400;
     }
 }
@@ -174,18 +175,7 @@ uint8_t Step(MouseEffectState& state, uint8_t direction, int n) {
 }
 
 void Fade(MouseEffectState& state, size_t i) {
-    uint8_t& t = state.trail[i];
-    if ((t & 0x80) != 0) {
-        t = static_cast<uint8_t>(t - 15);
-    } else if ((t & 0x40) != 0) {
-        t = static_cast<uint8_t>(t - 10);
-    } else if ((t & 0x20) != 0) {
-        t = static_cast<uint8_t>(t - 7);
-    } else if (t > 16) {
-        t = static_cast<uint8_t>(t - 3);
-    } else if (t != 0) {
-        t = static_cast<uint8_t>(t - 1);
-    }
+    light::FadeTrail(state.trail[i]);
 }
 
 int MouseStepPeriodMs(const LightFields& fields) {
