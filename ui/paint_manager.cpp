@@ -12,6 +12,7 @@
 
 #include "ui/control.h"
 #include "ui/controls.h"
+#include "ui/resource_manager.h"
 #include "ui/window.h"
 
 namespace gmd::ui {
@@ -72,6 +73,12 @@ CPaintManagerUI::~CPaintManagerUI() {
 
 void CPaintManagerUI::Init(CWindowWnd* window) {
     window_ = window;
+}
+
+void CPaintManagerUI::ReloadTitle() {
+    if (window_ != nullptr && !titleTextId_.empty()) {
+        window_->SetWindowTitle(CResourceManager::GetInstance()->GetText(titleTextId_));
+    }
 }
 
 QWidget* CPaintManagerUI::GetPaintWidget() const {
