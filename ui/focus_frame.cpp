@@ -17,6 +17,12 @@ class FocusFollower final : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // A click means the mouse is in use, whether or not it moves the focus.
+        if (event->type() == QEvent::MouseButtonPress && keyboard_) {
+            keyboard_ = false;
+            Frame(nullptr);
+            return false;
+        }
         if (event->type() != QEvent::FocusIn || !watched->isWidgetType()) {
             return false;
         }

@@ -76,8 +76,11 @@ void CPaintManagerUI::Init(CWindowWnd* window) {
 }
 
 void CPaintManagerUI::ReloadTitle() {
-    if (window_ != nullptr && !titleTextId_.empty()) {
-        window_->SetWindowTitle(CResourceManager::GetInstance()->GetText(titleTextId_));
+    const CResourceManager* resources = CResourceManager::GetInstance();
+    // Before the language texts are loaded the window keeps the name it was created with
+    // rather than showing a text id.
+    if (window_ != nullptr && !titleTextId_.empty() && resources->HasText(titleTextId_)) {
+        window_->SetWindowTitle(resources->GetText(titleTextId_));
     }
 }
 

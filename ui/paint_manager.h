@@ -72,7 +72,7 @@ class CPaintManagerUI {
     const RECT& GetSizeBox() const { return sizeBox_; }
     void SetSizeBox(const RECT& box) { sizeBox_ = box; }
     // The window title as a language text id; shown by the window and again after a language
-    // switch (ReloadTitle).
+    // switch (ReloadTitle), once the language has that text.
     const std::string& GetTitleTextId() const { return titleTextId_; }
     void SetTitleTextId(const std::string& id) { titleTextId_ = id; }
     void ReloadTitle();

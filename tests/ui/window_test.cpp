@@ -600,6 +600,15 @@ TEST_F(FrameTest, KeyboardFocusIsFramedAfterTabAndNotAfterAClick) {
 
     QTest::mouseClick(frame_.Widget("name_edit"), Qt::LeftButton);
     EXPECT_EQ(frameAround(), nullptr);
+
+    // A click that moves no focus (on a label) ends the keyboard's turn as well: focus that
+    // code moves afterwards is not framed.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(frameAround(), nullptr);
+    QTest::mouseClick(frame_.Widget("caption_text"), Qt::LeftButton);
+    EXPECT_EQ(frameAround(), nullptr);
+    frame_.Widget("name_edit")->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(frameAround(), nullptr);
 }
 
 TEST_F(WindowTest, LosingActivationDeliversWmActivateWithZero) {
