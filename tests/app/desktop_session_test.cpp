@@ -95,7 +95,7 @@ class DesktopSessionTest : public ::testing::Test {
         EXPECT_TRUE(Trace().contains("所有对象处于激发状态")) << log;
     }
 
-    // Standard output of a helper program on the test display.
+    // Standard output of a program run on the test display (xdotool, xprop).
     QString Run(const QString& program, const QStringList& args) const {
         QProcess p;
         p.setProcessEnvironment(Environment());

@@ -1,12 +1,12 @@
 // The message box (results, the self-closing variant, templates), the palette dialog (presets,
-// OK and close) and the about window (placement, link, release).
+// OK and close, placement on the screen) and the about window (placement, release).
 
 #include "app/dialogs.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QTimer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <fstream>
@@ -321,4 +321,3 @@ TEST_F(DialogsTest, AboutWindowIsReleasedWhenItCloses) {
 
 }  // namespace
 }  // namespace gmd::app
-
