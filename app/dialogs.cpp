@@ -1,8 +1,6 @@
 #include "app/dialogs.h"
 
 #include <QCursor>
-#include <QDesktopServices>
-#include <QUrl>
 #include <utility>
 
 #include "app/main_wnd.h"
@@ -10,6 +8,7 @@
 #include "platform/debug_output.h"
 #include "platform/ini_file.h"
 #include "ui/resource_manager.h"
+#include "ui/screen_placement.h"
 
 namespace gmd::app {
 
@@ -153,7 +152,10 @@ ui::UINT CPalletDialog::RunAtCursor(ui::HWND owner) {
         return 0;
     }
     const QPoint cursor = QCursor::pos();
-    MoveWindow(cursor.x() - 20, cursor.y() + 20);
+    const ui::RECT size = GetWindowRect();
+    const QRect placed = ui::FitOnPointerScreen(
+        QRect(cursor.x() - 20, cursor.y() + 20, size.Width(), size.Height()));
+    MoveWindow(placed.x(), placed.y());
     const ui::UINT result = ShowModal();
     return result == static_cast<ui::UINT>(-1) ? 0 : result;
 }
@@ -216,10 +218,6 @@ void CPalletDialog::Notify(ui::TNotifyUI& msg) {
 
 Ccopyright::Ccopyright(std::string layoutFile) : layoutFile_(std::move(layoutFile)) {}
 
-void Ccopyright::InitWindow() {
-    netText_ = m_pm.FindControl("NetText");
-}
-
 void Ccopyright::Notify(ui::TNotifyUI& msg) {
     if (msg.sType != ui::notify::kClick || msg.pSender == nullptr) {
         return;
@@ -227,8 +225,6 @@ void Ccopyright::Notify(ui::TNotifyUI& msg) {
     const std::string& name = msg.pSender->GetName();
     if (name == "closebtn") {
         Close(kResultClosed);
-    } else if (name == "NetText") {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
     }
 }
 
@@ -268,7 +264,10 @@ void CMainWnd::OpenAboutWindow() {
         return;
     }
     const ui::RECT main = GetWindowRect();
-    about->MoveWindow(main.left * 2, main.bottom / 2 - 80);
+    const ui::RECT size = about->GetWindowRect();
+    const QRect placed = ui::FitOnPointerScreen(
+        QRect(main.left * 2, main.bottom / 2 - 80, size.Width(), size.Height()));
+    about->MoveWindow(placed.x(), placed.y());
     about->ShowWindow(true, true);
 }
 

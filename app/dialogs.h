@@ -78,11 +78,10 @@ class CPalletDialog : public ui::WindowImplBase {
     ui::CControlUI* cancelButton_ = nullptr;
 };
 
-// The about window: modeless, with a link to the project's home page. Deletes itself when its
-// window is gone.
+// The about window: modeless; name, version and what the program does. It has no web link:
+// the project has no page of its own. Deletes itself when its window is gone.
 class Ccopyright : public ui::WindowImplBase {
   public:
-    static constexpr const char* kHomePage = "https://gaming-mouse-driver.example/";
     static constexpr ui::UINT kResultClosed = 2;
 
     explicit Ccopyright(std::string layoutFile = "CopyRight.xml");
@@ -92,12 +91,10 @@ class Ccopyright : public ui::WindowImplBase {
   protected:
     std::string GetWindowClassName() const override { return "UICOPYRIGHT"; }
     std::string GetSkinFile() const override { return layoutFile_; }
-    void InitWindow() override;
     void OnFinalMessage(ui::HWND hwnd) override;
 
   private:
     std::string layoutFile_;
-    ui::CControlUI* netText_ = nullptr;
 };
 
 // The skin chooser: background images and colours under the main window's skin button. It

@@ -20,7 +20,9 @@ class WindowMouseWatch final : public MouseWatchEvents {
   public:
     explicit WindowMouseWatch(ui::HWND hwnd) : hwnd_(hwnd) {}
 
-    void FirstPassConnected() override { ui::PostMessage(hwnd_, g_instanceMessage, 0, 0); }
+    void FirstPassConnected() override {
+        ui::PostMessage(hwnd_, g_instanceMessage, kWakeOnFirstFind, 0);
+    }
     void Attached() override {
         ui::PostMessage(hwnd_, WM_MOUSE_ATTACHED);
         ui::SetTimer(hwnd_, TIMER_MOUSE_ATTACH, 500);

@@ -45,6 +45,10 @@ inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device 
 // The device-profile watcher's decision: wParam position, lParam 1 when linked.
 inline constexpr ui::UINT WM_PROFILE_WATCH = 0xC13;
 
+// wParam of the wake-up message when the detection thread first finds the mouse (a second
+// start sends 0).
+inline constexpr ui::WPARAM kWakeOnFirstFind = 1;
+
 // Timers of the main window.
 inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;
 inline constexpr ui::UINT TIMER_SEND_LIVE = 2;
@@ -140,7 +144,14 @@ class CMainWnd : public ui::WindowImplBase,
     void TrayLeftClick();
     void TrayRightClick();
     void OpenMainMenu();
-    void SwitchLanguage(int language);  // 0 English, 1 simplified Chinese
+    // 0 English, 1 simplified Chinese, 2 traditional Chinese.
+    void SwitchLanguage(int language);
+    static int CurrentLanguage();
+    // Writes the session's autostart entry, or removes it when there is one.
+    void ToggleAutostart();
+    // Creates the window as the program does; `hidden` (the session's autostart) keeps it in
+    // the tray, or minimised where there is no tray, until the user opens it. 0 on failure.
+    ui::HWND Open(bool hidden = false);
     // Whether shutdown found every worker ended in time (for tests and the exit code path).
     bool ThreadsEndedInTime() const { return threadsEndedInTime_; }
 
@@ -181,11 +192,14 @@ class CMainWnd : public ui::WindowImplBase,
     void ChooseDpiStageColour(int stage);         // palette dialog, then the stage colour
     void OpenSkinChooser(ui::CControlUI* anchor);
     void OpenAboutWindow();
-    void OnMouseAttached();                 // main_watch.cpp
-    void OnMouseDetached(int next);         // main_watch.cpp
-    void OnMousePresent(bool otherDevice);  // main_watch.cpp
-    void ApplyStartupLanguage();            // language_skin.cpp
-    void SyncLanguageFromRegistry();        // language_skin.cpp
+    void ShowFromTray();                       // main_wnd.cpp
+    bool RefusedWithoutDevice(bool& boxOpen);  // main_wnd.cpp
+    void MarkMenuChoices(ui::CMenuUI& menu);   // main_wnd.cpp
+    void OnMouseAttached();                    // main_watch.cpp
+    void OnMouseDetached(int next);            // main_watch.cpp
+    void OnMousePresent(bool otherDevice);     // main_watch.cpp
+    void ApplyStartupLanguage();               // language_skin.cpp
+    void SyncLanguageFromRegistry();           // language_skin.cpp
 
   public:
     // Members in the order of construction.
@@ -220,6 +234,7 @@ class CMainWnd : public ui::WindowImplBase,
     bool threadsEndedInTime_ = true;
     std::chrono::milliseconds shutdownWait_{kShutdownWaitMs};
     bool firstShowDone_ = false;
+    bool startHidden_ = false;
     bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
     bool trayBoxOpen_ = false;    // and one from the tray path
     // Last, so the pages go before the rest of the window they use.

@@ -1,14 +1,12 @@
 // The message box (results, the self-closing variant, templates), the palette dialog (presets,
-// OK and close) and the about window (placement, link, release).
+// OK and close, placement on the screen) and the about window (placement, release).
 
 #include "app/dialogs.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QDesktopServices>
-#include <QObject>
+#include <QScreen>
 #include <QTimer>
-#include <QUrl>
 #include <QWidget>
 #include <chrono>
 #include <fstream>
@@ -201,7 +199,7 @@ TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
         {"OK alone", Pick::Nothing, "okbtn", 1},
         {"preset then close", Pick::Preset, "closebtn", 2},
     };
-    QCursor::setPos(300, 200);
+    QCursor::setPos(100, 200);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ClearTraces();
@@ -244,6 +242,21 @@ TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
     }
 }
 
+// Near the screen's lower right corner the rule would put OK out of reach: the dialog moves
+// onto the screen instead.
+TEST_F(DialogsTest, PaletteDialogStaysOnTheScreen) {
+    QCursor::setPos(700, 700);
+    QRect shownAt;
+    WhenShown("UIPalletDialog", [&](QWidget* top) {
+        shownAt = top->geometry();
+        EXPECT_TRUE(top->screen()->availableGeometry().contains(shownAt));
+        Click(top, "closebtn");
+    });
+    CPalletDialog dialog("GmPalletDialog.xml", 0xFF010203);
+    EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
+    EXPECT_FALSE(shownAt.isEmpty());
+}
+
 TEST_F(DialogsTest, PaletteDialogWithoutAPaletteNeverReturnsOk) {
     const std::string layout = home_.path().toStdString() + "/no_palette.xml";
     std::ofstream(layout) << R"(<Window size="200,100"><HorizontalLayout>
@@ -255,41 +268,37 @@ TEST_F(DialogsTest, PaletteDialogWithoutAPaletteNeverReturnsOk) {
     EXPECT_EQ(dialog.GetColor(), 0xFF010203u);
 }
 
-// Takes the URLs the about window asks the desktop to open.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-  public slots:
-    void Open(const QUrl& url) { urls.push_back(url.toString().toStdString()); }
-
-  public:
-    std::vector<std::string> urls;
-};
-
-TEST_F(DialogsTest, AboutCommandPlacesTheWindowAndItsLinkOpensTheHomePage) {
+// The about window opens at its rule's place (twice the main window's left edge, half its
+// bottom edge less 80) where that is on the screen, and is moved onto it where not. It has no
+// web link: the project has no page of its own.
+TEST_F(DialogsTest, AboutCommandPlacesTheWindowOnTheScreen) {
     CMainWnd* wnd = CreateMainWnd();
-    wnd->MoveWindow(120, 90);
-    ASSERT_TRUE(SpinUntil([&] { return wnd->GetWindowRect().left == 120; }));
-    const ui::RECT main = wnd->GetWindowRect();
+    const QRect work = wnd->GetWidget()->screen()->availableGeometry();
+    for (const QPoint mainAt : {QPoint(120, 90), QPoint(300, 400)}) {
+        SCOPED_TRACE(mainAt.y());
+        wnd->MoveWindow(mainAt.x(), mainAt.y());
+        ASSERT_TRUE(SpinUntil([&] { return wnd->GetWindowRect().left == mainAt.x(); }));
+        const ui::RECT main = wnd->GetWindowRect();
 
-    UrlRecorder recorder;
-    QDesktopServices::setUrlHandler("https", &recorder, "Open");
-    auto* command = new ui::MenuCmd;  // the receiver owns it
-    command->szName = "About_setting";
-    ui::SendMessage(wnd->GetHWND(), ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(command));
-    ASSERT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") != nullptr; }));
-    QWidget* about = TopLevel("UICOPYRIGHT");
-    EXPECT_EQ(about->pos(), QPoint(main.left * 2, main.bottom / 2 - 80));
-    ui::CControlUI* link = ControlIn(about, "NetText");
-    ASSERT_NE(link, nullptr);
-    const ui::SIZE layoutSize = link->GetManager()->GetInitSize();
-    EXPECT_EQ(about->size(), QSize(layoutSize.cx, layoutSize.cy));
+        auto* command = new ui::MenuCmd;  // the receiver owns it
+        command->szName = "About_setting";
+        ui::SendMessage(wnd->GetHWND(), ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(command));
+        ASSERT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") != nullptr; }));
+        QWidget* about = TopLevel("UICOPYRIGHT");
+        ui::CControlUI* close = ControlIn(about, "closebtn");
+        ASSERT_NE(close, nullptr);
+        const ui::SIZE layoutSize = close->GetManager()->GetInitSize();
+        EXPECT_EQ(about->size(), QSize(layoutSize.cx, layoutSize.cy));
+        const QRect rule(main.left * 2, main.bottom / 2 - 80, layoutSize.cx, layoutSize.cy);
+        EXPECT_TRUE(work.contains(about->geometry())) << "off the screen";
+        if (work.contains(rule)) {
+            EXPECT_EQ(about->pos(), rule.topLeft());
+        }
+        EXPECT_EQ(ControlIn(about, "NetText"), nullptr);
 
-    Click(about, "NetText");
-    QDesktopServices::unsetUrlHandler("https");
-    EXPECT_EQ(recorder.urls, std::vector<std::string>{Ccopyright::kHomePage});
-
-    Click(about, "closebtn");
-    EXPECT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") == nullptr; }));
+        Click(about, "closebtn");
+        EXPECT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") == nullptr; }));
+    }
 }
 
 class ProbeCopyright : public Ccopyright {
@@ -312,5 +321,3 @@ TEST_F(DialogsTest, AboutWindowIsReleasedWhenItCloses) {
 
 }  // namespace
 }  // namespace gmd::app
-
-#include "dialogs_test.moc"

@@ -422,6 +422,8 @@ TEST_F(RoutingTableTest, ClicksReachTheirOperations) {
         {"click", "mp_deng_profile_link_btn", {}, {"ChooseLinkedProgram(MousepadLight)"}, {}},
         {"click", "ms_device_profile_edit_save_btn", {}, {"RenameProfile(MouseDevice)"}, {}},
         {"click", "kb_deng_profile_edit_save_btn", {}, {"RenameProfile(KeyboardLight)"}, {}},
+        {"return", "ms_key_profile_name_edit", {}, {"RenameProfile(MouseKey)"}, {}},
+        {"return", "kb_device_profile_name_edit", {}, {"RenameProfile(KeyboardDevice)"}, {}},
         {"click",
          "ms_profile_fun_spread_btn",
          [](RoutingTableTest& t) { t.SetVisible("ms_profile_fun_spead_tab", false); },
