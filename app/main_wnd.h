@@ -112,8 +112,10 @@ class CMainWnd : public ui::WindowImplBase,
     std::atomic<int> m_mouseSendFlag{0};
     std::atomic<int> m_mousepadSendFlag{0};
 
-    // Message box (text id or literal); returns 1 for confirm, 0 otherwise.
+    // Message box (text id or literal) that tells: one OK button; returns 1 for OK, 0 otherwise.
     int ShowMessageBox(const std::string& text, bool isTextId = true);
+    // Message box that asks: OK and Cancel; true for OK.
+    bool AskMessageBox(const std::string& text, bool isTextId = true);
     // The self-closing variant (500 ms) when autoClose.
     void ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId = true);
     // A "%d" template text id filled in with a number, through the hidden "str_test" label.
@@ -127,6 +129,9 @@ class CMainWnd : public ui::WindowImplBase,
     void StoreProfile(profiles::ListId list) override;
     int ShowMessage(const std::string& text, bool isTextId = true) override {
         return ShowMessageBox(text, isTextId);
+    }
+    bool Ask(const std::string& text, bool isTextId = true) override {
+        return AskMessageBox(text, isTextId);
     }
     void PostToUi(std::function<void()> task) override;
     void ReadOutLater(DeviceKind device, int delayMs) override;
