@@ -31,6 +31,7 @@ class WindowMouseWatch final : public MouseWatchEvents {
     void StillPresent(bool otherDeviceConnected) override {
         ui::PostMessage(hwnd_, WM_MOUSE_PRESENT, otherDeviceConnected ? 1 : 0);
     }
+    void Absent() override {}
 
   private:
     ui::HWND hwnd_;
