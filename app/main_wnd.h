@@ -44,6 +44,11 @@ inline constexpr ui::UINT WM_MOUSE_DETACHED = 0xC11;  // wParam: MouseWatchEvent
 inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device is connected
 // The device-profile watcher's decision: wParam position, lParam 1 when linked.
 inline constexpr ui::UINT WM_PROFILE_WATCH = 0xC13;
+// A detection pass did not find the mouse.
+inline constexpr ui::UINT WM_MOUSE_ABSENT = 0xC14;
+// Posted by window initialisation: first-show initialisation runs even for a window that
+// starts hidden in the tray and is never shown.
+inline constexpr ui::UINT WM_FIRST_SHOW = 0xC15;
 
 // Timers of the main window.
 inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;
@@ -189,8 +194,12 @@ class CMainWnd : public ui::WindowImplBase,
     void OnMouseAttached();                 // main_watch.cpp
     void OnMouseDetached(int next);         // main_watch.cpp
     void OnMousePresent(bool otherDevice);  // main_watch.cpp
-    void ApplyStartupLanguage();            // language_skin.cpp
-    void SyncLanguageFromRegistry();        // language_skin.cpp
+    void OnMouseAbsent();                   // main_watch.cpp
+    // The no-device page: shown (and selected on entering the state) with the nodes of a
+    // device that is there but cannot be opened.
+    void ShowNoDevicePage();          // main_watch.cpp
+    void ApplyStartupLanguage();      // language_skin.cpp
+    void SyncLanguageFromRegistry();  // language_skin.cpp
 
   public:
     // Members in the order of construction.
@@ -225,8 +234,7 @@ class CMainWnd : public ui::WindowImplBase,
     bool threadsEndedInTime_ = true;
     std::chrono::milliseconds shutdownWait_{kShutdownWaitMs};
     bool firstShowDone_ = false;
-    bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
-    bool trayBoxOpen_ = false;    // and one from the tray path
+    bool noDevicePageShown_ = false;
     // Last, so the pages go before the rest of the window they use.
     std::vector<std::shared_ptr<void>> pages_;
 };
