@@ -33,6 +33,7 @@
 #include "ui/focus_frame.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
+#include "ui/tray_icon.h"
 #include "ui/window.h"
 
 namespace {
@@ -90,6 +91,10 @@ bool g_startHidden = false;
 
 bool StartedHidden() {
     return g_startHidden;
+}
+
+bool StartsInTray() {
+    return g_startHidden && ui::CTrayIcon::IsTrayAvailable();
 }
 
 int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& beforeCreate) {

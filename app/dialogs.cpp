@@ -21,7 +21,7 @@ constexpr const char* kPresetPrefix = "ms_dpi_color_png_";
 // Builds a message box owned by `parent` with its title and text; nullptr when no window can be
 // made (no application object).
 CMsgWnd* MakeMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                        bool isTextId) {
+                        bool isTextId, bool ask) {
     auto* box = new CMsgWnd();
     if (box->Create(parent, "msgwnd", ui::WS_POPUP | kWsClipChildren, ui::WS_EX_TOOLWINDOW) == 0) {
         delete box;
@@ -34,14 +34,16 @@ CMsgWnd* MakeMessageBox(ui::HWND parent, const std::string& title, const std::st
     if (!text.empty()) {
         box->SetText(text, isTextId);
     }
+    // A box that only tells has nothing to cancel.
+    box->SetAsking(ask);
     return box;
 }
 
 }  // namespace
 
 int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                   bool isTextId) {
-    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId);
+                   bool isTextId, bool ask) {
+    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId, ask);
     if (box == nullptr) {
         return 0;
     }
@@ -51,7 +53,7 @@ int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string&
 
 void ShowTimedMessageBox(bool autoClose, ui::HWND parent, const std::string& title,
                          const std::string& text, bool isTextId) {
-    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId);
+    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId, false);
     if (box == nullptr) {
         return;
     }
@@ -97,6 +99,12 @@ void CMsgWnd::SetText(const std::string& text, bool isTextId) {
     if (ui::CControlUI* control = m_pm.FindControl("MessageText")) {
         control->SetResourceText(isTextId);
         control->SetText(text);
+    }
+}
+
+void CMsgWnd::SetAsking(bool ask) {
+    if (ui::CControlUI* cancel = m_pm.FindControl("cancel_btn")) {
+        cancel->SetVisible(ask);
     }
 }
 
@@ -237,7 +245,11 @@ void Ccopyright::OnFinalMessage(ui::HWND hwnd) {
 // CMainWnd: the message box, templates and the about window
 
 int CMainWnd::ShowMessageBox(const std::string& text, bool isTextId) {
-    return app::ShowMessageBox(GetHWND(), "", text, isTextId);
+    return app::ShowMessageBox(GetHWND(), "", text, isTextId, false);
+}
+
+bool CMainWnd::AskMessageBox(const std::string& text, bool isTextId) {
+    return app::ShowMessageBox(GetHWND(), "", text, isTextId, true) == 1;
 }
 
 void CMainWnd::ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId) {

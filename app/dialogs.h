@@ -11,8 +11,9 @@ namespace gmd::app {
 // Asks or tells the user something in a modal box owned by `parent`. `text` is a language text
 // id when `isTextId`, else shown as it is; an empty title or text leaves the layout's own.
 // Returns 1 for "confirm_btn", 0 for "cancel_btn", the close button or the self-closing timer.
+// Only a box that asks (`ask`) offers "cancel_btn"; one that tells has its OK alone.
 int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                   bool isTextId);
+                   bool isTextId, bool ask);
 // The same; with `autoClose` the box closes itself with 0 after kAutoCloseMs.
 void ShowTimedMessageBox(bool autoClose, ui::HWND parent, const std::string& title,
                          const std::string& text, bool isTextId);
@@ -30,6 +31,8 @@ class CMsgWnd : public ui::WindowImplBase {
 
     void SetTitle(const std::string& title);
     void SetText(const std::string& text, bool isTextId);
+    // Whether the box asks (OK and Cancel) or only tells (OK).
+    void SetAsking(bool ask);
 
     void Notify(ui::TNotifyUI& msg) override;
 

@@ -79,6 +79,12 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         case WM_MOUSE_PRESENT:
             OnMousePresent(wParam != 0);
             break;
+        case WM_MOUSE_ABSENT:
+            OnMouseAbsent();
+            break;
+        case WM_FIRST_SHOW:
+            FirstShowInit();
+            break;
         case WM_PROFILE_WATCH:
             if (profiles_ != nullptr) {
                 profiles_->ApplyWatcherDecision({static_cast<int>(wParam), lParam != 0});
@@ -174,9 +180,7 @@ void CMainWnd::OnMenuCommand(ui::MenuCmd* command) {
     } else if (EqualsIgnoreCase(name, "autostart")) {
         ToggleAutostart();
     } else if (name == "tray_show") {
-        if (!RefusedWithoutDevice(trayBoxOpen_)) {
-            ShowFromTray();
-        }
+        ShowFromTray();
     } else if (name == "tray_hide") {
         ShowWindow(false);
     } else if (EqualsIgnoreCase(name, "About_setting")) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/application.h"
 #include "app/custom_controls.h"
 #include "platform/autostart.h"
 #include "platform/debug_output.h"
@@ -229,6 +230,8 @@ void CMainWnd::InitWindow() {
         DebugTrace("tray icon: cannot load tray.svg");
     }
     MarkUnbuiltControls();
+    // A window created hidden is never shown, so it would never see "windowinit".
+    ui::PostMessage(GetHWND(), WM_FIRST_SHOW);
 }
 
 void CMainWnd::FirstShowInit() {
@@ -264,12 +267,17 @@ void CMainWnd::FirstShowInit() {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     SyncLanguageFromRegistry();
 
-    // Without a notification area a hidden window could not be brought back.
-    if (ui::CTrayIcon::IsTrayAvailable()) {
+    // A start for the tray (at login) stays there until the user asks for the window; any
+    // other start shows it, on the no-device page while nothing is attached. Without a
+    // notification area a hidden window could not be brought back.
+    if (StartsInTray()) {
+        DebugTrace(IsWindowVisible() ? "window: hidden in the tray"
+                                     : "window: kept in the tray, never shown");
         ShowWindow(false);
-        DebugTrace("window: hidden in the tray");
-    } else {
+    } else if (StartedHidden()) {
         DebugTrace("window: kept shown, no system tray");
+    } else {
+        DebugTrace("window: shown");
     }
 
     StartWorkerThreads();
@@ -384,24 +392,18 @@ ui::POINT CursorPosition() {
 }  // namespace
 
 void CMainWnd::WakeUp() {
-    if (AnyDeviceConnected()) {
-        Restore();
-        RaiseBriefly(*this);
-        DebugTrace("window: brought to the front");
-        return;
-    }
-    PutAway();
-    if (!wakeUpBoxOpen_) {
-        wakeUpBoxOpen_ = true;
-        ShowMessageBox("message_text_1");
-        wakeUpBoxOpen_ = false;
-    }
+    // Without a device the window opens on the no-device page, which says what to do.
+    ShowWindow(true);
+    Restore();
+    RaiseBriefly(*this);
+    DebugTrace("window: brought to the front");
 }
 
 void CMainWnd::NoDevice() {
     if (ui::CControlUI* lightTab = m_pm.FindControl("ms_deng_Op_tab")) {
         lightTab->SetFocus();
     }
+    ShowNoDevicePage();
     ShowTimedMessageBox(true, "message_text_20");
     PutAway();
 }
@@ -417,23 +419,8 @@ void CMainWnd::PutAway() {
     }
 }
 
-bool CMainWnd::RefusedWithoutDevice(bool& boxOpen) {
-    if (AnyDeviceConnected()) {
-        return false;
-    }
-    ShowWindow(false);
-    if (!boxOpen) {
-        boxOpen = true;
-        ShowMessageBox("message_text_1");
-        boxOpen = false;
-    }
-    return true;
-}
-
 void CMainWnd::TrayLeftClick() {
-    if (RefusedWithoutDevice(trayBoxOpen_)) {
-        return;
-    }
+    // With or without a device: without one the window shows the no-device page.
     const bool visible = IsWindowVisible();
     const bool minimised = IsMinimized();
     const bool shown = (visible && !minimised) || (minimised && !visible);

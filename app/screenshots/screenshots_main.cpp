@@ -18,9 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "app/subsystems.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
+#include "app/subsystems.h"
 #include "device/virtual_hid_bus.h"
 #include "emulator/emulated_device.h"
 #include "platform/foreground_program.h"
@@ -117,6 +117,23 @@ bool ShootMainMenu(app::CMainWnd& window, const std::string& outDir) {
     return true;
 }
 
+// The window once the mouse has gone: the no-device page. Taken last, as it unplugs the mouse.
+bool ShootNoDevice(app::CMainWnd& window, emu::EmulatedDevice& mouse, const std::string& outDir) {
+    mouse.Unplug();
+    Settle(2500);  // a detection pass, then the self-closing "disconnected" box
+    window.ShowWindow(true, true);
+    window.Restore();
+    Settle(300);
+    const QPixmap picture = window.GetWidget()->grab();
+    const std::string path = outDir + "/no-device.png";
+    if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+        std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,6 +213,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", path.c_str());
     }
     if (!ShootMainMenu(*window, outDir)) {
+        ++failures;
+    }
+    if (!ShootNoDevice(*window, mouse, outDir)) {
         ++failures;
     }
 

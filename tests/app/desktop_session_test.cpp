@@ -133,25 +133,38 @@ class DesktopSessionTest : public ::testing::Test {
     QString display_;
 };
 
-TEST_F(DesktopSessionTest, WithoutADeviceTheWindowStaysInTheTray) {
+TEST_F(DesktopSessionTest, WithoutADeviceTheWindowOpensOnTheNoDevicePage) {
     Start(app_, "app");
+    ASSERT_TRUE(SpinUntil([&] { return Trace().contains("window: no device page"); }))
+        << app_.readAllStandardError().toStdString();
+    EXPECT_TRUE(Trace().contains("window: shown"));
+    EXPECT_FALSE(Trace().contains("window: hidden in the tray"));
+    // A second start brings it to the front, still on that page.
+    StartSecond();
+    EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: brought to the front"); }));
+    EndWithSigterm();
+}
+
+TEST_F(DesktopSessionTest, AStartForTheTrayStaysThereUnflashedUntilAskedFor) {
+    Start(app_, "app", {"--hidden"});
     ASSERT_TRUE(SpinUntil([&] { return Trace().contains("first-show initialisation done"); }))
         << app_.readAllStandardError().toStdString();
-    EXPECT_TRUE(Trace().contains("window: hidden in the tray"));
-
-    // A second start finds no device to show: the window stays put away (and says so in a box).
-    StartSecond();
-    EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: hidden in the tray") == 2; }));
+    EXPECT_TRUE(Trace().contains("window: kept in the tray, never shown"));
+    EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: no device page"); }));
+    QTest::qWait(500);
     EXPECT_FALSE(Trace().contains("window: brought to the front"));
+    StartSecond();
+    EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: brought to the front"); }));
     EndWithSigterm();
 }
 
 TEST_F(DesktopSessionTest, TheMouseAndASecondStartBringTheWindowToTheFront) {
     Start(app_, "app", {"--virtual"});
-    ASSERT_TRUE(SpinUntil([&] { return Trace().contains("window: hidden in the tray"); }))
+    ASSERT_TRUE(SpinUntil([&] { return Trace().contains("first-show initialisation done"); }))
         << app_.readAllStandardError().toStdString();
     // The detection thread's first find wakes the window, and so does a second start.
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 1; }));
+    EXPECT_FALSE(Trace().contains("window: no device page"));
     StartSecond();
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 2; }));
     EndWithSigterm();

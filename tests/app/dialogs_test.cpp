@@ -85,30 +85,40 @@ std::string Text(const std::string& id) {
 
 class DialogsTest : public AppTest {};
 
-TEST_F(DialogsTest, MessageBoxReturnsOneForConfirmOnly) {
+TEST_F(DialogsTest, MessageBoxReturnsOneForConfirmOnlyAndOffersCancelOnlyWhenItAsks) {
     CMainWnd* wnd = CreateMainWnd();
     struct Case {
         const char* button;
         const char* text;
         bool isTextId;
+        bool ask;
         int expected;
     };
     const Case cases[] = {
-        {"confirm_btn", "message_text_3", true, 1},
-        {"cancel_btn", "a literal message", false, 0},
-        {"closebtn", "message_text_3", true, 0},
+        {"confirm_btn", "message_text_3", true, false, 1},
+        {"closebtn", "a literal message", false, false, 0},
+        {"confirm_btn", "message_text_12", true, true, 1},
+        {"cancel_btn", "a literal question", false, true, 0},
+        {"closebtn", "message_text_12", true, true, 0},
     };
     ASSERT_NE(Text("message_text_3"), "message_text_3") << "the language file lacks the text";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.button);
+        SCOPED_TRACE(std::string(c.button) + (c.ask ? " asking" : " telling"));
         std::string shown;
+        bool cancelShown = !c.ask;
         WhenShown("MsgWnd", [&](QWidget* top) {
             if (ui::CControlUI* message = ControlIn(top, "MessageText")) {
                 shown = message->GetShownText();
             }
+            if (ui::CControlUI* cancel = ControlIn(top, "cancel_btn")) {
+                cancelShown = cancel->GetWidget()->isVisible();
+            }
             Click(top, c.button);
         });
-        EXPECT_EQ(wnd->ShowMessageBox(c.text, c.isTextId), c.expected);
+        const int result = c.ask ? (wnd->AskMessageBox(c.text, c.isTextId) ? 1 : 0)
+                                 : wnd->ShowMessageBox(c.text, c.isTextId);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(cancelShown, c.ask);
         EXPECT_EQ(shown, c.isTextId ? Text(c.text) : std::string(c.text));
         EXPECT_EQ(TopLevel("MsgWnd"), nullptr);
     }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/fake_hid_backend.h"
 #include "ui/controls.h"
 
 namespace gmd::app::testing {
@@ -176,7 +178,7 @@ TEST_F(MainWndTest, ShutdownEndsDespiteAWorkerThatIgnoresItsStopEvent) {
     EXPECT_TRUE(SpinUntil([&] { return exited->load(); }));
 }
 
-TEST_F(MainWndTest, WakeUpBringsTheWindowForwardOnlyWithADevice) {
+TEST_F(MainWndTest, WakeUpBringsTheWindowForward) {
     CMainWnd* wnd = CreateMainWnd();
     wnd->ShowWindow(false);
     wnd->MouseDevice().SetConnected(true);
@@ -186,35 +188,79 @@ TEST_F(MainWndTest, WakeUpBringsTheWindowForwardOnlyWithADevice) {
     EXPECT_TRUE(HasTrace("软件标示 " + std::to_string(g_instanceMessage) + "，0d0d"));
 }
 
-// Without a device both the wake-up and the tray click hide the window and show one
-// "message_text_1" box however often they are repeated while it is open.
-TEST_F(MainWndTest, NoDeviceShowsOneBoxPerPathAndHides) {
+// Without a device the wake-up and the tray click open the window, on the no-device page,
+// which says what to do: no box.
+TEST_F(MainWndTest, WithoutADeviceWakeUpAndTrayClickOpenTheWindow) {
     struct Case {
         const char* path;
         std::function<void(CMainWnd&)> trigger;
-        bool viaTray;  // a tray click proves there is a tray to come back from
     };
     const Case cases[] = {
-        {"wake-up", [](CMainWnd& w) { ui::PostMessage(w.GetHWND(), g_instanceMessage); }, false},
-        {"tray", [](CMainWnd& w) { w.m_trayIcon.SimulateClick(ui::WM_LBUTTONUP); }, true},
+        {"wake-up", [](CMainWnd& w) { ui::PostMessage(w.GetHWND(), g_instanceMessage); }},
+        {"tray", [](CMainWnd& w) { w.m_trayIcon.SimulateClick(ui::WM_LBUTTONUP); }},
     };
-    CMainWnd* wnd = CreateMainWnd();
+    CMainWnd* wnd = CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    ASSERT_TRUE(SpinUntil([&] { return Find("nodev_tab")->IsVisible(); }));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        wnd->Restore();
-        wnd->ShowWindow(true);
-        BoxWatcher watcher(800ms);
+        BoxWatcher watcher;
+        wnd->ShowWindow(false);
         c.trigger(*wnd);
-        c.trigger(*wnd);
-        c.trigger(*wnd);
-        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty(); }));
-        ASSERT_TRUE(SpinUntil([&] { return !watcher.AnyOpen(); }));
+        EXPECT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
+        EXPECT_EQ(dynamic_cast<ui::CTabLayoutUI*>(Find("tab_switch"))->GetCurSel(), 5);
         QTest::qWait(100);
-        ASSERT_EQ(watcher.boxes.size(), 1u);
-        EXPECT_EQ(watcher.boxes[0].text, "message_text_1");
-        EXPECT_TRUE(watcher.boxes[0].isTextId);
-        EXPECT_TRUE(c.viaTray ? !wnd->IsWindowVisible() : PutAway(*wnd));
+        EXPECT_TRUE(watcher.boxes.empty());
     }
+}
+
+// While no device is attached the window shows the no-device page, never the controls of an
+// absent device; the mouse's pages take over when it comes and give way when it goes.
+TEST_F(MainWndTest, TheNoDevicePageStandsInWhileNoDeviceIsAttached) {
+    CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    auto page = [&] { return dynamic_cast<ui::CTabLayoutUI*>(Find("tab_switch"))->GetCurSel(); };
+    auto selected = [&](const char* tab) {
+        return dynamic_cast<ui::COptionUI*>(Find(tab))->IsSelected();
+    };
+    ASSERT_TRUE(SpinUntil([&] { return page() == 5; }));
+    EXPECT_TRUE(Find("nodev_tab")->IsVisible());
+    EXPECT_TRUE(selected("nodev_tab"));
+    EXPECT_FALSE(Find("ms_tab")->IsVisible());
+    EXPECT_TRUE(Find("no_device_page")->GetWidget()->isVisible());
+    EXPECT_FALSE(Find("no_device_problem")->IsVisible());  // nothing is there to be refused
+
+    // The user may look at the overview and come back.
+    QTest::mouseClick(Find("split_tab")->GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(page(), 4);
+    QTest::qWait(1200);  // a detection pass later the user's choice stands
+    EXPECT_EQ(page(), 4);
+    dynamic_cast<ui::COptionUI*>(Find("nodev_tab"))->Selected(true, true);
+    EXPECT_EQ(page(), 5);
+
+    PlugMouse();
+    ASSERT_TRUE(SpinUntil([&] { return page() == 1; }));
+    EXPECT_TRUE(selected("ms_tab"));
+    EXPECT_FALSE(Find("nodev_tab")->IsVisible());
+
+    BoxWatcher watcher(100ms);
+    mouse_->Unplug();
+    ASSERT_TRUE(SpinUntil([&] { return page() == 5; }));
+    EXPECT_TRUE(Find("nodev_tab")->IsVisible());
+    EXPECT_FALSE(Find("ms_tab")->IsVisible());
+}
+
+// A supported device that is there but may not be opened is named, with the reason.
+TEST_F(MainWndTest, TheNoDevicePageNamesANodeThatCannotBeOpened) {
+    auto fake = std::make_shared<test::FakeHidBackend>();
+    fake->nodes.push_back(test::MouseCommandNode("/dev/hidraw3#vid_0c45&pid_7643&col_0"));
+    fake->nodes.back().openError = EACCES;
+    backend_ = fake;
+    CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    ASSERT_TRUE(SpinUntil([&] { return Find("no_device_problem")->IsVisible(); }));
+    std::string want = ui::CResourceManager::GetInstance()->GetText("device_node_denied");
+    want.replace(want.find("%s"), 2, "/dev/hidraw3");
+    EXPECT_EQ(Find("no_device_problem")->GetText(), want);
+    EXPECT_NE(want.find("/dev/hidraw3"), std::string::npos);
+    EXPECT_TRUE(Find("no_device_problem")->GetWidget()->isVisible());
 }
 
 TEST_F(MainWndTest, NoDeviceMessageShowsTheSelfClosingBoxAndHides) {
@@ -297,17 +343,16 @@ TEST_F(MainWndTest, TrayMenuShowsOrHidesOnTopAndClosesLastInTheLanguage) {
         ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
     }
 
-    // Without a device "Show" says so instead, as a tray click does.
+    // Without a device "Show" opens the window on the no-device page, as a tray click does.
     wnd->KeyboardDevice().SetConnected(false);
     wnd->ShowWindow(false);
     ASSERT_TRUE(openTrayMenu());
     {
         BoxWatcher watcher;
         ASSERT_TRUE(wnd->m_popupMenu->Choose("tray_show"));
-        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
-        EXPECT_EQ(watcher.boxes[0].text, "message_text_1");
+        ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
+        EXPECT_TRUE(watcher.boxes.empty());
     }
-    EXPECT_FALSE(wnd->IsWindowVisible());
 
     // "Close" ends the window.
     ASSERT_TRUE(openTrayMenu());

@@ -490,6 +490,7 @@ TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
         {"tab_switch", 0, "kb_tab_switch"},
         {"tab_switch", 1, "ms_tab_switch"},
         {"tab_switch", 2, "mp_deng_combo_modeSelect"},
+        {"tab_switch", 5, "no_device_problem"},
         {"kb_tab_switch", 1, "kb_MacroName_list"},
         {"kb_tab_switch", 2, "kb_deng_layout"},
         {"kb_tab_switch", 2, "kb_tab_key_seting"},
@@ -510,15 +511,17 @@ TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
         ASSERT_LT(p.page, tab->GetCount());
         EXPECT_NE(FindIn(tab->GetItemAt(p.page), p.holds), nullptr);
     }
-    EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("tab_switch"))->GetCount(), 5);
+    EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("tab_switch"))->GetCount(), 6);
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("ms_tab_switch"))->GetCount(), 5);
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("kb_tab_switch"))->GetCount(), 4);
 
-    // Starting states the shell relies on: the mouse page up but its tab hidden until the mouse
-    // is found, nothing pending, no busy bar.
-    EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("tab_switch"))->GetCurSel(), 1);
-    EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_tab"))->IsSelected());
+    // Starting states the shell relies on: the overview up until the device detection has
+    // looked, the mouse's tab and the no-device tab hidden until it has, nothing pending, no
+    // busy bar.
+    EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("tab_switch"))->GetCurSel(), 4);
+    EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("split_tab"))->IsSelected());
     EXPECT_FALSE(manager.FindControl("ms_tab")->IsOwnVisible());
+    EXPECT_FALSE(manager.FindControl("nodev_tab")->IsOwnVisible());
     EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("ms_tab_switch"))->GetCurSel(), 0);
     EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_deng_Op_tab"))->IsSelected());
     for (const char* hidden :
