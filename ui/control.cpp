@@ -221,8 +221,18 @@ QWidget* CControlUI::GetWidget() {
     if (widget_) {
         return widget_;
     }
+    // Parts of the window not shown yet are built on demand, from the top down, so this
+    // widget gets its place in its parent's layout.
+    if (parent_ != nullptr && parent_->AsContainer() != nullptr && !creatingWidget_) {
+        parent_->AsContainer()->BuildChildWidget(this);
+        if (widget_) {
+            return widget_;
+        }
+    }
     SignalContext();
+    creatingWidget_ = true;
     QWidget* widget = CreateWidget();
+    creatingWidget_ = false;
     widget_ = widget;
     widget->setProperty(kControlProperty,
                         QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(this)));

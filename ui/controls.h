@@ -40,6 +40,10 @@ class CContainerUI : public CControlUI {
     virtual void OnChildChanged(CControlUI* child);
     // True when the container shows and hides its children's widgets itself (tab pages).
     virtual bool ManagesChildVisibility() const { return false; }
+    // Gives `child` its widget in place: builds this container's widget first when there is
+    // none yet (and, for tab pages, the child's page), so a control asked for before its part
+    // of the window was shown still lands in its layout.
+    virtual void BuildChildWidget(CControlUI* child);
 
   protected:
     QWidget* CreateWidget() override;
@@ -82,6 +86,9 @@ class CTabLayoutUI : public CContainerUI {
     bool Remove(CControlUI* control) override;
     void RemoveAll() override;
     bool ManagesChildVisibility() const override { return true; }
+    void BuildChildWidget(CControlUI* child) override;
+    // Whether page `index` has its widgets (a page is built when first shown or asked for).
+    bool IsPageBuilt(int index) const;
 
   protected:
     QWidget* CreateWidget() override;
@@ -89,7 +96,11 @@ class CTabLayoutUI : public CContainerUI {
     void RemoveChildWidget(CControlUI* child) override;
 
   private:
+    // Replaces the empty stand-in of page `index` with the page's widgets.
+    void BuildPage(int index);
+
     int curSel_ = 0;
+    CControlUI* building_ = nullptr;  // the page whose widgets are being made
 };
 
 class CLabelUI : public CControlUI {
