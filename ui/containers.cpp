@@ -237,11 +237,14 @@ QWidget* CContainerUI::CreateWidget() {
     box->setSpacing(childPadding_);
     box->addStretch(0);  // takes the free space when no child may grow
     widget_ = widget;
+    return widget;
+}
+
+void CContainerUI::CreateChildWidgets() {
     for (int i = 0; i < GetCount(); ++i) {
         InsertChildWidget(GetItemAt(i), i);
     }
     UpdateStretch();
-    return widget;
 }
 
 void CContainerUI::BuildChildWidget(CControlUI* /*child*/) {
@@ -405,6 +408,11 @@ QWidget* CTabLayoutUI::CreateWidget() {
     stack->setAttribute(Qt::WA_StyledBackground);
     stack->layout()->setContentsMargins(inset_.left, inset_.top, inset_.right, inset_.bottom);
     widget_ = stack;
+    return stack;
+}
+
+void CTabLayoutUI::CreateChildWidgets() {
+    auto* stack = static_cast<QStackedWidget*>(widget_.data());
     for (int i = 0; i < GetCount(); ++i) {
         InsertChildWidget(GetItemAt(i), i);
     }
@@ -412,7 +420,6 @@ QWidget* CTabLayoutUI::CreateWidget() {
         BuildPage(curSel_);
         stack->setCurrentIndex(curSel_);
     }
-    return stack;
 }
 
 // A page that has not been shown holds an empty widget in its place: most pages of a window

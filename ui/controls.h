@@ -46,7 +46,14 @@ class CContainerUI : public CControlUI {
     virtual void BuildChildWidget(CControlUI* child);
 
   protected:
+    friend class CControlUI;
+    // Makes the container's own widget; its children come after it is placed and styled.
     QWidget* CreateWidget() override;
+    // The widget that holds the children's widgets, nullptr where they have no widget of
+    // their own or go elsewhere (rows of lists and combos).
+    virtual QWidget* ChildWidgetParent() const { return widget_; }
+    // Creates the children's widgets once this container's own widget is set up.
+    virtual void CreateChildWidgets();
     // Puts a child's widget into this container's widget at `index`.
     virtual void InsertChildWidget(CControlUI* child, int index);
     virtual void RemoveChildWidget(CControlUI* child);
@@ -92,6 +99,7 @@ class CTabLayoutUI : public CContainerUI {
 
   protected:
     QWidget* CreateWidget() override;
+    void CreateChildWidgets() override;
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
 
@@ -332,6 +340,9 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
 
   protected:
     QWidget* CreateWidget() override;
+    // The rows come with the widget, and do not sit in it as widgets of their own.
+    QWidget* ChildWidgetParent() const override { return nullptr; }
+    void CreateChildWidgets() override {}
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
     std::string ExtraStyleSheet() const override;
@@ -359,6 +370,9 @@ class CListUI : public CContainerUI, public IListOwnerUI {
 
   protected:
     QWidget* CreateWidget() override;
+    // The rows come with the widget, and do not sit in it as widgets of their own.
+    QWidget* ChildWidgetParent() const override { return nullptr; }
+    void CreateChildWidgets() override {}
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
 
