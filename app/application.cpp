@@ -17,10 +17,10 @@
 
 #include "app/application.h"
 
-#include "app/subsystems.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "app/single_instance.h"
+#include "app/subsystems.h"
 #include "device/hidraw_backend.h"
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
@@ -32,6 +32,7 @@
 #include "platform/pointer_settings.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
+#include "ui/tray_icon.h"
 #include "ui/window.h"
 
 namespace {
@@ -178,12 +179,20 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     if (beforeCreate) {
         beforeCreate(*window);
     }
-    if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
+    // With a notification area the window waits there until a device or the user calls it:
+    // shown first only to be hidden again, it would flicker.
+    const bool startInTray = ui::CTrayIcon::IsTrayAvailable();
+    const ui::DWORD style =
+        startInTray ? ui::UI_WNDSTYLE_FRAME & ~ui::WS_VISIBLE : ui::UI_WNDSTYLE_FRAME;
+    if (window->Create(0, "Gaming Mouse Driver", style, 0, 0, 0, 800, 572) == 0) {
         std::fprintf(stderr, "gaming-mouse-driver: cannot create the main window\n");
         delete window;
         return 1;
     }
     window->CenterWindow();
+    if (startInTray) {
+        window->InitialiseUnshown();
+    }
 
     ui::CPaintManagerUI::MessageLoop();
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/custom_controls.h"
+#include "app/show_trace.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
@@ -215,6 +216,7 @@ void CMainWnd::InitWindow() {
     }
 
     g_mainHwnd = GetHWND();
+    TraceWindowShows(GetWidget(), "window");
 
     for (const char* name :
          {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"}) {
@@ -227,6 +229,10 @@ void CMainWnd::InitWindow() {
         DebugTrace("tray icon: cannot load tray.svg");
     }
     MarkUnbuiltControls();
+}
+
+void CMainWnd::InitialiseUnshown() {
+    PostToUi([this] { FirstShowInit(); });
 }
 
 void CMainWnd::FirstShowInit() {
@@ -259,7 +265,6 @@ void CMainWnd::FirstShowInit() {
     m_mousepadDevice.SetIdentity(kVendorId, kMousepadProduct, kCommandUsage, kCommandUsagePage);
     m_keyboardDevice.SetIdentity(kVendorId, kKeyboardProduct, kCommandUsage, kCommandUsagePage);
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     SyncLanguageFromRegistry();
 
     // Without a notification area a hidden window could not be brought back.
@@ -383,8 +388,15 @@ ui::POINT CursorPosition() {
 
 void CMainWnd::WakeUp() {
     if (AnyDeviceConnected()) {
+        // A window coming onto the screen comes up in front; raising it through the
+        // stay-on-top flag would take it down and up again (a flicker).
+        const bool onScreen = IsWindowVisible() && !IsMinimized();
         Restore();
-        RaiseBriefly(*this);
+        if (onScreen) {
+            RaiseBriefly(*this);
+        } else {
+            BringToFront();
+        }
         DebugTrace("window: brought to the front");
         return;
     }

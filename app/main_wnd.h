@@ -134,6 +134,10 @@ class CMainWnd : public ui::WindowImplBase,
     // Controls of features still to come: disabled, with a tooltip that says so.
     void MarkUnbuiltControls();
 
+    // First-show initialisation for a window created hidden (it waits in the tray): runs from
+    // the message loop, as it would on the first show.
+    void InitialiseUnshown();
+
     // Procedures of the shell, also used by other subsystems.
     void WakeUp();
     void NoDevice();

@@ -1,6 +1,7 @@
 // The real program on a real X display with a notification area, as on an ordinary desktop: the
-// window waits in the tray, a second start or the mouse brings it to the front, and SIGTERM ends
-// the session. Runs only where Xvfb and a tray host (trayer) are installed.
+// window waits in the tray without flashing up, a second start or the mouse brings it to the
+// front with one show, and SIGTERM ends the session. Runs only where Xvfb and a tray host (trayer)
+// are installed.
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,8 @@ TEST_F(DesktopSessionTest, WithoutADeviceTheWindowStaysInTheTray) {
     ASSERT_TRUE(SpinUntil([&] { return Trace().contains("first-show initialisation done"); }))
         << app_.readAllStandardError().toStdString();
     EXPECT_TRUE(Trace().contains("window: hidden in the tray"));
+    // It waits there without having been on screen: no flash of a window at start-up.
+    EXPECT_FALSE(Trace().contains("window: shown"));
 
     // A second start finds no device to show: the window stays put away (and says so in a box).
     StartSecond();
@@ -115,6 +118,9 @@ TEST_F(DesktopSessionTest, TheMouseAndASecondStartBringTheWindowToTheFront) {
         << app_.readAllStandardError().toStdString();
     // The detection thread's first find wakes the window, and so does a second start.
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 1; }));
+    // Shown once, when the mouse is found: never shown, hidden and shown again (a flicker).
+    EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: first frame shown"); }));
+    EXPECT_EQ(Trace().count("window: shown ("), 1) << Trace().toStdString();
     StartSecond();
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 2; }));
     EndWithSigterm();
