@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running need (trayer: a tray host
-# for the desktop-session test and the benchmark under Xvfb; desktop-file-utils and appstream
-# validate the installed menu entry and metainfo). Idempotent: when all are present
+# for the desktop-session test and the benchmark under Xvfb; strace counts the application
+# benchmark's file-status calls; desktop-file-utils and appstream validate the installed menu
+# entry and metainfo). Idempotent: when all are present
 # it only checks; it runs apt-get update only when something is missing.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
-    libxcb1-dev libxcb-res0-dev xvfb xauth trayer
+    libxcb1-dev libxcb-res0-dev xvfb xauth trayer strace
     desktop-file-utils appstream
 )
 
