@@ -112,10 +112,10 @@ std::string CroppedImage(const std::string& path, const RECT& source) {
     return cache[key] = file.toStdString();
 }
 
-// An image shown stretched over a control of fixed size is drawn from a copy made at that size
-// (SVGs rendered, large pictures scaled down), once per file and size: style sheets load their
-// images at the images' own size each time a widget is styled, and thumbnails of full-window
-// backgrounds would otherwise be decoded whole, again and again.
+// An image larger than the control of fixed size it is stretched over is drawn from a copy
+// made at that size, once per file and size: style sheets load their images at the images' own
+// size each time a widget is styled, and thumbnails of full-window backgrounds would otherwise
+// be decoded whole, again and again.
 std::string SizedImage(const std::string& path, int width, int height) {
     static std::map<std::string, std::string> cache;
     static QTemporaryDir dir;
@@ -133,12 +133,12 @@ std::string SizedImage(const std::string& path, int width, int height) {
     QImageReader reader(QString::fromStdString(path));
     const QSize natural = reader.size();
     if (dir.isValid() && natural.isValid() &&
-        (natural.width() > size.width() || natural.height() > size.height() ||
-         reader.format() == "svg")) {
+        (natural.width() > size.width() || natural.height() > size.height())) {
         reader.setScaledSize(size);
         const QImage image = reader.read();
         const QString file = dir.filePath(QStringLiteral("sized%1.png").arg(cache.size()));
-        if (!image.isNull() && image.save(file)) {
+        // Uncompressed: written once and read back at once from the same machine.
+        if (!image.isNull() && image.save(file, "PNG", 100)) {
             result = file.toStdString();
         }
     }
