@@ -9,6 +9,7 @@
 
 #include "app/dialogs.h"
 #include "app/main_wnd.h"
+#include "app/show_trace.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
@@ -194,6 +195,7 @@ CSkinFrame* CSkinFrame::Open(ui::CControlUI* anchor) {
 
 void CSkinFrame::InitWindow() {
     QWidget* self = GetWidget();
+    TraceWindowShows(self, "skin chooser");
     QWidget* anchorWidget = anchor_ != nullptr ? anchor_->GetWidget() : nullptr;
     anchor_ = nullptr;
     if (self == nullptr || anchorWidget == nullptr) {

@@ -26,7 +26,7 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         if (startHidden_ && wParam == kWakeOnFirstFind) {
             DebugTrace("window: stays hidden, started with the session");
         } else {
-            WakeUp();
+            WakeUp(wParam != kWakeOnFirstFind);
         }
     }
 

@@ -14,6 +14,7 @@
 
 #include "app/application.h"
 #include "app/custom_controls.h"
+#include "app/show_trace.h"
 #include "platform/autostart.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
@@ -218,6 +219,7 @@ void CMainWnd::InitWindow() {
     }
 
     g_mainHwnd = GetHWND();
+    TraceWindowShows(GetWidget(), "window");
 
     for (const char* name :
          {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"}) {
@@ -264,7 +266,6 @@ void CMainWnd::FirstShowInit() {
     m_mousepadDevice.SetIdentity(kVendorId, kMousepadProduct, kCommandUsage, kCommandUsagePage);
     m_keyboardDevice.SetIdentity(kVendorId, kKeyboardProduct, kCommandUsage, kCommandUsagePage);
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     SyncLanguageFromRegistry();
 
     // A start for the tray (at login) stays there until the user asks for the window; any
@@ -391,11 +392,16 @@ ui::POINT CursorPosition() {
 
 }  // namespace
 
-void CMainWnd::WakeUp() {
-    // Without a device the window opens on the no-device page, which says what to do.
-    ShowWindow(true);
-    Restore();
-    RaiseBriefly(*this);
+void CMainWnd::WakeUp(bool forceRaise) {
+    // Without a device the window opens on the no-device page, which says what to do. Raising
+    // through the stay-on-top flag takes the window down and up again, so it is kept for a
+    // second start's window already on screen, where a plain raise may be refused.
+    if (forceRaise && IsWindowVisible() && !IsMinimized()) {
+        RaiseBriefly(*this);
+    } else {
+        ShowWindow(true);
+        BringToFront();
+    }
     DebugTrace("window: brought to the front");
 }
 
@@ -433,8 +439,7 @@ void CMainWnd::TrayLeftClick() {
 
 void CMainWnd::ShowFromTray() {
     ShowWindow(true);
-    Restore();
-    RaiseBriefly(*this);
+    BringToFront();
     m_pm.Invalidate();
     m_pm.NeedUpdate();
     ui::SetTimer(GetHWND(), TIMER_REPAINT_ONCE, 10);

@@ -149,7 +149,8 @@ class CMainWnd : public ui::WindowImplBase,
     void MarkUnbuiltControls();
 
     // Procedures of the shell, also used by other subsystems.
-    void WakeUp();
+    // Brings the window forward; forceRaise when a second start asked, not the first find.
+    void WakeUp(bool forceRaise = true);
     void NoDevice();
     void TrayLeftClick();
     void TrayRightClick();

@@ -237,11 +237,21 @@ QWidget* CContainerUI::CreateWidget() {
     box->setSpacing(childPadding_);
     box->addStretch(0);  // takes the free space when no child may grow
     widget_ = widget;
+    return widget;
+}
+
+void CContainerUI::CreateChildWidgets() {
     for (int i = 0; i < GetCount(); ++i) {
         InsertChildWidget(GetItemAt(i), i);
     }
     UpdateStretch();
-    return widget;
+}
+
+void CContainerUI::BuildChildWidget(CControlUI* /*child*/) {
+    // While this container makes its own widget, it is placing its children itself.
+    if (!widget_ && !creatingWidget_) {
+        GetWidget();
+    }
 }
 
 void CContainerUI::InsertChildWidget(CControlUI* child, int index) {
@@ -333,6 +343,7 @@ bool CTabLayoutUI::AddAt(CControlUI* control, int index) {
     control->SetVisible(index == curSel_);
     if (auto* stack = qobject_cast<QStackedWidget*>(widget_.data());
         stack != nullptr && curSel_ < GetCount()) {
+        BuildPage(curSel_);
         stack->setCurrentIndex(curSel_);
     }
     return true;
@@ -368,6 +379,7 @@ bool CTabLayoutUI::SelectItem(int index) {
         GetItemAt(i)->SetVisible(i == index);
     }
     if (auto* stack = qobject_cast<QStackedWidget*>(widget_.data())) {
+        BuildPage(index);
         stack->setCurrentIndex(index);
     }
     return true;
@@ -396,23 +408,71 @@ QWidget* CTabLayoutUI::CreateWidget() {
     stack->setAttribute(Qt::WA_StyledBackground);
     stack->layout()->setContentsMargins(inset_.left, inset_.top, inset_.right, inset_.bottom);
     widget_ = stack;
+    return stack;
+}
+
+void CTabLayoutUI::CreateChildWidgets() {
+    auto* stack = static_cast<QStackedWidget*>(widget_.data());
     for (int i = 0; i < GetCount(); ++i) {
         InsertChildWidget(GetItemAt(i), i);
     }
     if (curSel_ < GetCount()) {
+        BuildPage(curSel_);
         stack->setCurrentIndex(curSel_);
     }
-    return stack;
 }
 
+// A page that has not been shown holds an empty widget in its place: most pages of a window
+// are never opened in a session, and their styled widgets are what a start-up costs.
 void CTabLayoutUI::InsertChildWidget(CControlUI* child, int index) {
     auto* stack = static_cast<QStackedWidget*>(widget_.data());
-    stack->insertWidget(index, child->GetWidget());
+    stack->insertWidget(index, child->widget_ ? child->widget_.data() : new QWidget);
 }
 
 void CTabLayoutUI::RemoveChildWidget(CControlUI* child) {
-    if (child->widget_) {
-        static_cast<QStackedWidget*>(widget_.data())->removeWidget(child->widget_);
+    auto* stack = static_cast<QStackedWidget*>(widget_.data());
+    QWidget* shown = stack->widget(GetItemIndex(child));
+    if (shown == nullptr) {
+        return;
+    }
+    stack->removeWidget(shown);
+    if (shown != child->widget_) {
+        delete shown;
+    }
+}
+
+bool CTabLayoutUI::IsPageBuilt(int index) const {
+    const CControlUI* page = GetItemAt(index);
+    const auto* stack = qobject_cast<const QStackedWidget*>(widget_.data());
+    return page != nullptr && stack != nullptr && page->widget_ &&
+           stack->widget(index) == page->widget_;
+}
+
+void CTabLayoutUI::BuildChildWidget(CControlUI* child) {
+    CContainerUI::BuildChildWidget(child);
+    const int index = GetItemIndex(child);
+    if (widget_ && index >= 0) {
+        BuildPage(index);
+    }
+}
+
+void CTabLayoutUI::BuildPage(int index) {
+    auto* stack = qobject_cast<QStackedWidget*>(widget_.data());
+    CControlUI* page = GetItemAt(index);
+    if (stack == nullptr || page == nullptr || page == building_ || IsPageBuilt(index)) {
+        return;
+    }
+    building_ = page;
+    QWidget* pageWidget = page->GetWidget();
+    building_ = nullptr;
+    QWidget* standIn = stack->widget(index);
+    stack->insertWidget(index, pageWidget);
+    if (standIn != nullptr && standIn != pageWidget) {
+        stack->removeWidget(standIn);
+        delete standIn;
+    }
+    if (curSel_ < GetCount()) {
+        stack->setCurrentIndex(curSel_);
     }
 }
 

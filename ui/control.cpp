@@ -4,13 +4,16 @@
 #include <QColor>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QLayout>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVariant>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string_view>
@@ -107,6 +110,39 @@ std::string CroppedImage(const std::string& path, const RECT& source) {
         return path;
     }
     return cache[key] = file.toStdString();
+}
+
+// An image larger than the control of fixed size it is stretched over is drawn from a copy
+// made at that size, once per file and size: style sheets load their images at the images' own
+// size each time a widget is styled, and thumbnails of full-window backgrounds would otherwise
+// be decoded whole, again and again.
+std::string SizedImage(const std::string& path, int width, int height) {
+    static std::map<std::string, std::string> cache;
+    static QTemporaryDir dir;
+    qreal ratio = 1.0;
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        ratio = std::max<qreal>(1.0, gui->devicePixelRatio());
+    }
+    const QSize size(qRound(width * ratio), qRound(height * ratio));
+    const std::string key =
+        path + "|" + std::to_string(size.width()) + "x" + std::to_string(size.height());
+    if (const auto it = cache.find(key); it != cache.end()) {
+        return it->second;
+    }
+    std::string result = path;
+    QImageReader reader(QString::fromStdString(path));
+    const QSize natural = reader.size();
+    if (dir.isValid() && natural.isValid() &&
+        (natural.width() > size.width() || natural.height() > size.height())) {
+        reader.setScaledSize(size);
+        const QImage image = reader.read();
+        const QString file = dir.filePath(QStringLiteral("sized%1.png").arg(cache.size()));
+        // Uncompressed: written once and read back at once from the same machine.
+        if (!image.isNull() && image.save(file, "PNG", 100)) {
+            result = file.toStdString();
+        }
+    }
+    return cache[key] = result;
 }
 
 // Focus policies are taken away from a control's own widgets, not from child controls.
@@ -221,9 +257,27 @@ QWidget* CControlUI::GetWidget() {
     if (widget_) {
         return widget_;
     }
+    // Parts of the window not shown yet are built on demand, from the top down, so this
+    // widget gets its place in its parent's layout.
+    if (parent_ != nullptr && parent_->AsContainer() != nullptr && !creatingWidget_) {
+        parent_->AsContainer()->BuildChildWidget(this);
+        if (widget_) {
+            return widget_;
+        }
+    }
     SignalContext();
+    creatingWidget_ = true;
     QWidget* widget = CreateWidget();
+    creatingWidget_ = false;
     widget_ = widget;
+    // Placed in its parent before it is styled and before its own children come: a widget
+    // with a style sheet that moves to another parent is styled again with all it holds.
+    if (parent_ != nullptr && parent_->AsContainer() != nullptr) {
+        QWidget* home = parent_->AsContainer()->ChildWidgetParent();
+        if (home != nullptr && widget->parentWidget() != home) {
+            widget->setParent(home);
+        }
+    }
     widget->setProperty(kControlProperty,
                         QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(this)));
     widget->setObjectName(QString::fromStdString(StyleSelector().substr(1)));
@@ -238,6 +292,9 @@ QWidget* CControlUI::GetWidget() {
     ApplyVisibility();
     ApplyInputFlags();
     ApplyChanger();
+    if (CContainerUI* container = AsContainer()) {
+        container->CreateChildWidgets();
+    }
     return widget;
 }
 
@@ -765,17 +822,20 @@ std::string CControlUI::ResolveImagePath(const std::string& imageString) const {
 }
 
 std::string CControlUI::ImageRule(const std::string& imageString, const char* property) const {
-    const std::string path = ResolveImagePath(imageString);
+    std::string path = ResolveImagePath(imageString);
     if (path.empty() || path.find_first_of("\"\\") != std::string::npos) {
         return {};
     }
     const std::string prop = property;
+    ImageSpec imageSpec;
+    ParseImageString(imageString, imageSpec);
+    if (prop == "border-image" && !imageSpec.hasCorner && fixedWidth_ > 0 && fixedHeight_ > 0) {
+        path = SizedImage(path, fixedWidth_, fixedHeight_);
+    }
     std::string rule = prop + ": url(\"" + path + "\")";
     if (prop != "border-image") {
         return rule + ";";
     }
-    ImageSpec imageSpec;
-    ParseImageString(imageString, imageSpec);
     if (imageSpec.hasCorner) {
         const RECT& c = imageSpec.corner;
         // Appended piece by piece: GCC 12 misreports "literal" + string&& under -O2.

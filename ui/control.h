@@ -192,6 +192,7 @@ class CControlUI {
     friend class CListUI;
     std::unique_ptr<QObject> hook_;
     QPointer<QWidget> overlay_;
+    bool creatingWidget_ = false;
 };
 
 // Image string parsing: "file='a.png' source='0,0,10,10' corner='2,2,2,2'" or "a.png".

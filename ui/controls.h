@@ -40,9 +40,20 @@ class CContainerUI : public CControlUI {
     virtual void OnChildChanged(CControlUI* child);
     // True when the container shows and hides its children's widgets itself (tab pages).
     virtual bool ManagesChildVisibility() const { return false; }
+    // Gives `child` its widget in place: builds this container's widget first when there is
+    // none yet (and, for tab pages, the child's page), so a control asked for before its part
+    // of the window was shown still lands in its layout.
+    virtual void BuildChildWidget(CControlUI* child);
 
   protected:
+    friend class CControlUI;
+    // Makes the container's own widget; its children come after it is placed and styled.
     QWidget* CreateWidget() override;
+    // The widget that holds the children's widgets, nullptr where they have no widget of
+    // their own or go elsewhere (rows of lists and combos).
+    virtual QWidget* ChildWidgetParent() const { return widget_; }
+    // Creates the children's widgets once this container's own widget is set up.
+    virtual void CreateChildWidgets();
     // Puts a child's widget into this container's widget at `index`.
     virtual void InsertChildWidget(CControlUI* child, int index);
     virtual void RemoveChildWidget(CControlUI* child);
@@ -82,14 +93,22 @@ class CTabLayoutUI : public CContainerUI {
     bool Remove(CControlUI* control) override;
     void RemoveAll() override;
     bool ManagesChildVisibility() const override { return true; }
+    void BuildChildWidget(CControlUI* child) override;
+    // Whether page `index` has its widgets (a page is built when first shown or asked for).
+    bool IsPageBuilt(int index) const;
 
   protected:
     QWidget* CreateWidget() override;
+    void CreateChildWidgets() override;
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
 
   private:
+    // Replaces the empty stand-in of page `index` with the page's widgets.
+    void BuildPage(int index);
+
     int curSel_ = 0;
+    CControlUI* building_ = nullptr;  // the page whose widgets are being made
 };
 
 class CLabelUI : public CControlUI {
@@ -321,6 +340,9 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
 
   protected:
     QWidget* CreateWidget() override;
+    // The rows come with the widget, and do not sit in it as widgets of their own.
+    QWidget* ChildWidgetParent() const override { return nullptr; }
+    void CreateChildWidgets() override {}
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
     std::string ExtraStyleSheet() const override;
@@ -348,6 +370,9 @@ class CListUI : public CContainerUI, public IListOwnerUI {
 
   protected:
     QWidget* CreateWidget() override;
+    // The rows come with the widget, and do not sit in it as widgets of their own.
+    QWidget* ChildWidgetParent() const override { return nullptr; }
+    void CreateChildWidgets() override {}
     void InsertChildWidget(CControlUI* child, int index) override;
     void RemoveChildWidget(CControlUI* child) override;
 

@@ -1,8 +1,8 @@
 // The real program on a real X display with a notification area, as on an ordinary desktop: the
-// window waits in the tray, a second start or the mouse brings it to the front, a start with the
-// session stays in the tray, maximise and restore go through the window manager, and SIGTERM
-// ends the session. Runs only where Xvfb and a tray host (trayer) are installed; the window
-// manager test also needs openbox, xdotool and xprop.
+// window waits in the tray without flashing up, a second start or the mouse brings it to the
+// front with one show, a start with the session stays in the tray, maximise and restore go
+// through the window manager, and SIGTERM ends the session. Runs only where Xvfb and a tray host
+// (trayer) are installed; the window manager test also needs openbox, xdotool and xprop.
 
 #include <gtest/gtest.h>
 
@@ -152,6 +152,8 @@ TEST_F(DesktopSessionTest, AStartForTheTrayStaysThereUnflashedUntilAskedFor) {
     EXPECT_TRUE(Trace().contains("window: kept in the tray, never shown"));
     EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: no device page"); }));
     QTest::qWait(500);
+    // It waits there without having been on screen: no flash of a window at start-up.
+    EXPECT_FALSE(Trace().contains("window: shown ("));
     EXPECT_FALSE(Trace().contains("window: brought to the front"));
     StartSecond();
     EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: brought to the front"); }));
@@ -165,6 +167,9 @@ TEST_F(DesktopSessionTest, TheMouseAndASecondStartBringTheWindowToTheFront) {
     // The detection thread's first find wakes the window, and so does a second start.
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 1; }));
     EXPECT_FALSE(Trace().contains("window: no device page"));
+    // Shown once: never shown, hidden and shown again (a flicker).
+    EXPECT_TRUE(SpinUntil([&] { return Trace().contains("window: first frame shown"); }));
+    EXPECT_EQ(Trace().count("window: shown ("), 1) << Trace().toStdString();
     StartSecond();
     EXPECT_TRUE(SpinUntil([&] { return Trace().count("window: brought to the front") == 2; }));
     EndWithSigterm();

@@ -954,6 +954,57 @@ TEST(ContainerTest, TabLayoutShowsOnePage) {
     EXPECT_TRUE(pages[1]->IsVisible());
 }
 
+// Pages are built when first shown, or when one of their controls is asked for before that; a
+// control built early must land in its page, in the window, not in a window of its own.
+TEST(ContainerTest, TabLayoutBuildsAPageWhenFirstShownOrAskedFor) {
+    Recorder rec;
+    CPaintManagerUI pm;
+    auto* tabs = Make<CTabLayoutUI>(nullptr, "tabs");
+    std::vector<CControlUI*> pages;
+    for (int i = 0; i < 4; ++i) {
+        auto* page = Make<CVerticalLayoutUI>(tabs, "page_" + std::to_string(i));
+        Make<CButtonUI>(page, "btn_" + std::to_string(i), {{"height", "30"}});
+        pages.push_back(page);
+    }
+    pm.AttachDialog(tabs);
+    pm.AddNotifier(&rec);
+    Show(tabs->GetWidget(), 200, 100);
+    auto* stack = static_cast<QStackedWidget*>(tabs->GetWidget());
+    const auto built = [&] {
+        std::vector<bool> v;
+        for (int i = 0; i < tabs->GetCount(); ++i) {
+            v.push_back(tabs->IsPageBuilt(i));
+        }
+        return v;
+    };
+    EXPECT_EQ(built(), (std::vector<bool>{true, false, false, false}));
+
+    QWidget* early = pm.FindControl("btn_2")->GetWidget();
+    EXPECT_EQ(built(), (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(early->window(), stack->window());
+    EXPECT_EQ(stack->widget(2), pages[2]->GetWidget());
+    EXPECT_TRUE(stack->widget(2)->isAncestorOf(early));
+    EXPECT_EQ(stack->currentIndex(), 0);
+    EXPECT_FALSE(early->isVisible());
+
+    ASSERT_TRUE(tabs->SelectItem(1));
+    EXPECT_EQ(built(), (std::vector<bool>{true, true, true, false}));
+    EXPECT_EQ(stack->currentWidget(), pages[1]->GetWidget());
+    QWidget* shown = pm.FindControl("btn_1")->GetWidget();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(stack));
+    EXPECT_TRUE(shown->isVisible());
+    rec.Clear();
+    Click(pm.FindControl("btn_1"));
+    EXPECT_EQ(rec.Actions(), (std::vector<Note>{{notify::kClick, "btn_1"}}));
+
+    // Pages added or removed while some are unbuilt keep the stack in step with the pages.
+    tabs->Remove(pages[3]);
+    tabs->AddAt(Make<CControlUI>(nullptr, "late"), 0);
+    EXPECT_EQ(stack->count(), tabs->GetCount());
+    EXPECT_EQ(built(), (std::vector<bool>{false, true, true, true}));
+    EXPECT_EQ(stack->currentWidget(), pages[1]->GetWidget());
+}
+
 // ---- class operations ----------------------------------------------------------------------
 
 TEST(ListTest, RowsCarryTextDataHeightAndStyle) {
