@@ -1,16 +1,24 @@
-// The message box (results, the self-closing variant, templates), the palette dialog (presets,
-// OK and close) and the about window (placement, link, release).
+// The message box (results, the self-closing variant, templates), the palette dialog (picks, OK,
+// Cancel, Escape and close, its texts) and the about window (placement, link, release).
 
 #include "app/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QHelpEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QObject>
+#include <QRegularExpression>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <QWidget>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -176,35 +184,84 @@ TEST_F(DialogsTest, TemplatesAreFilledThroughTheHiddenLabel) {
     }
 }
 
-// The highest-numbered preset button of the palette layout, so the whole suffix is parsed.
-int HighestPresetInLayout(QWidget* top) {
-    for (int index = static_cast<int>(kPresetColours.size()) - 1; index >= 0; --index) {
-        if (ControlIn(top, "ms_dpi_color_png_" + std::to_string(index)) != nullptr) {
-            return index;
+// The palette's preset swatch of a colour, found by looking at the grid as a user does.
+QPoint SwatchOf(QWidget* grid, ui::DWORD colour) {
+    const QImage image = grid->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) {
+                return QPoint(x + 4, y + 4) / image.devicePixelRatio();
+            }
         }
     }
-    return -1;
+    ADD_FAILURE() << "no swatch of " << std::hex << colour;
+    return {};
+}
+
+// A part of the palette in the dialog `top` (by its object name).
+template <class W = QWidget>
+W* PalettePart(QWidget* top, const char* name) {
+    W* part = top->findChild<W*>(QLatin1String(name));
+    if (part == nullptr) {
+        ADD_FAILURE() << "no palette part " << name;
+    }
+    return part;
+}
+
+enum class Pick { Nothing, Preset, Hex };
+constexpr ui::DWORD kTypedColour = 0xFF00A0F0;
+
+// Picks a colour in the dialog the way a user does; returns the colour picked.
+ui::DWORD PickIn(QWidget* top, Pick pick, ui::DWORD unchanged) {
+    if (pick == Pick::Preset) {
+        QWidget* grid = PalettePart(top, "palette_presets");
+        if (grid != nullptr) {
+            QTest::mouseClick(grid, Qt::LeftButton, {}, SwatchOf(grid, kPresetColours[29]));
+        }
+        return kPresetColours[29];
+    }
+    if (pick == Pick::Hex) {
+        if (auto* hex = PalettePart<QLineEdit>(top, "palette_hex")) {
+            hex->setFocus();
+            hex->selectAll();
+            QTest::keyClicks(hex, QStringLiteral("#00a0f0"));
+            QTest::keyClick(hex, Qt::Key_Return);
+        }
+        return kTypedColour;
+    }
+    return unchanged;
+}
+
+// Answers the dialog: a button by name, or "Escape" from the focused part.
+void Answer(QWidget* top, const std::string& how) {
+    if (how == "Escape") {
+        top->activateWindow();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr && focus->window() == top ? focus : top, Qt::Key_Escape);
+        return;
+    }
+    Click(top, how);
 }
 
 TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
     constexpr ui::DWORD kStart = 0xFF123456;
-    enum class Pick { Nothing, Preset, Palette };
     struct Case {
         const char* name;
         Pick pick;
-        const char* closeWith;
+        const char* answer;
         ui::UINT result;
     };
     const Case cases[] = {
         {"preset then OK", Pick::Preset, "okbtn", 1},
-        {"palette then OK", Pick::Palette, "okbtn", 1},
+        {"hex then OK", Pick::Hex, "okbtn", 1},
         {"OK alone", Pick::Nothing, "okbtn", 1},
+        {"preset then Cancel", Pick::Preset, "cancelbtn", 2},
+        {"hex then Escape", Pick::Hex, "Escape", 2},
         {"preset then close", Pick::Preset, "closebtn", 2},
     };
     QCursor::setPos(300, 200);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ClearTraces();
         ui::DWORD picked = kStart;
         ui::DWORD previewAtStart = 0;
         WhenShown("UIPalletDialog", [&](QWidget* top) {
@@ -218,29 +275,47 @@ TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
             }
             previewAtStart = preview->GetBkColor();
             EXPECT_EQ(palette->GetSelectColor(), kStart);
-            if (c.pick == Pick::Preset) {
-                const int index = HighestPresetInLayout(top);
-                if (index < 0) {
-                    ADD_FAILURE() << "no preset buttons";
-                    top->close();
-                    return;
-                }
-                Click(top, "ms_dpi_color_png_" + std::to_string(index));
-                picked = kPresetColours[static_cast<size_t>(index)];
-                EXPECT_EQ(palette->GetSelectColor(), picked);
-            } else if (c.pick == Pick::Palette) {
-                picked = 0xFF00A0F0;
-                palette->SetSelectColor(picked);
-                palette->Notify(ui::notify::kColorChanged);
-            }
+            picked = PickIn(top, c.pick, kStart);
+            EXPECT_EQ(palette->GetSelectColor(), picked);
             EXPECT_EQ(preview->GetBkColor(), picked);
-            Click(top, c.closeWith);
+            Answer(top, c.answer);
         });
         CPalletDialog dialog("GmPalletDialog.xml", kStart);
         EXPECT_EQ(dialog.RunAtCursor(0), c.result);
         EXPECT_EQ(previewAtStart, kStart);
         EXPECT_EQ(dialog.GetColor(), c.result == 1 ? picked : kStart);
-        EXPECT_EQ(HasTrace("hongse"), c.pick == Pick::Preset);
+        EXPECT_EQ(TopLevel("UIPalletDialog"), nullptr);
+    }
+}
+
+TEST_F(DialogsTest, PaletteDialogTakesPresetButtonsOfItsLayout) {
+    const std::string layout = home_.path().toStdString() + "/preset_buttons.xml";
+    std::ofstream(layout) << R"(<Window size="400,300"><VerticalLayout>
+        <ColorPalette name="Pallet" presets="false" height="200"/>
+        <HorizontalLayout height="30"><Button name="color_show_btn"/>
+        <Button name="ms_dpi_color_png_29"/><Button name="ms_dpi_color_png_x"/>
+        <Button name="ms_dpi_color_png_30"/><Button name="okbtn"/></HorizontalLayout>
+        </VerticalLayout></Window>)";
+    struct Case {
+        const char* button;
+        ui::DWORD expected;
+    };
+    const Case cases[] = {
+        {"ms_dpi_color_png_29", kPresetColours[29]},
+        {"ms_dpi_color_png_x", kPresetColours[0]},  // no number: the first preset
+        {"ms_dpi_color_png_30", 0xFF010203},        // past the table: nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        ClearTraces();
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            Click(top, c.button);
+            Click(top, "okbtn");
+        });
+        CPalletDialog dialog(layout, 0xFF010203);
+        EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultOk);
+        EXPECT_EQ(dialog.GetColor(), c.expected);
+        EXPECT_TRUE(HasTrace("hongse"));
     }
 }
 
@@ -253,6 +328,104 @@ TEST_F(DialogsTest, PaletteDialogWithoutAPaletteNeverReturnsOk) {
     CPalletDialog dialog(layout, 0xFF010203);
     EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
     EXPECT_EQ(dialog.GetColor(), 0xFF010203u);
+}
+
+TEST_F(DialogsTest, DpiStageColourChangesOnOkOnly) {
+    CreateMainWnd();
+    // The performance page, where the stage colours are.
+    for (const char* tab : {"ms_tab", "ms_rich_Op_tab"}) {
+        auto* option = dynamic_cast<ui::COptionUI*>(Find(tab));
+        ASSERT_NE(option, nullptr) << tab;
+        option->Selected(true);
+    }
+    ui::CControlUI* button = Find("ms_DPIcolor_btn_2");
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(SpinUntil([&] { return button->GetWidget()->isVisible(); }));
+    struct Case {
+        const char* name;
+        Pick pick;
+        const char* answer;
+        bool applied;
+    };
+    const Case cases[] = {
+        {"Cancel keeps it", Pick::Hex, "cancelbtn", false},
+        {"Escape keeps it", Pick::Preset, "Escape", false},
+        {"closing keeps it", Pick::Hex, "closebtn", false},
+        {"OK applies the typed colour", Pick::Hex, "okbtn", true},
+        {"OK applies the preset", Pick::Preset, "okbtn", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        button->SetBkColor(0xFF112233);
+        calls_->Clear();
+        ui::DWORD picked = 0;
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            picked = PickIn(top, c.pick, 0);
+            Answer(top, c.answer);
+        });
+        QTest::mouseClick(button->GetWidget(), Qt::LeftButton);
+        const ui::DWORD expected = c.applied ? picked : 0xFF112233;
+        EXPECT_EQ(button->GetBkColor(), expected);
+        EXPECT_EQ(calls_->CountPrefix("SetDpiStageColour"), c.applied ? 1 : 0);
+        if (c.applied) {
+            char call[64];
+            std::snprintf(call, sizeof call, "SetDpiStageColour(2,0x%08X)", expected);
+            EXPECT_TRUE(calls_->Contains(call)) << call;
+        }
+    }
+}
+
+// Every text of the palette dialog in the Chinese interfaces, tips and the refusal included:
+// no English word, no text id left unresolved.
+TEST_F(DialogsTest, PaletteDialogSpeaksChinese) {
+    auto* resources = ui::CResourceManager::GetInstance();
+    for (const char* file : {"lan_cn.xml", "lan_sn.xml"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(resources->LoadLanguage(file)) << resources->GetLastError();
+        std::vector<QString> texts;
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            // A refused colour shows its reason as the field's tip.
+            if (auto* hex = PalettePart<QLineEdit>(top, "palette_hex")) {
+                hex->setFocus();
+                hex->selectAll();
+                QTest::keyClicks(hex, QStringLiteral("#12"));
+                QTest::keyClick(hex, Qt::Key_Return);
+            }
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                if (!widget->isVisible()) {
+                    continue;
+                }
+                if (auto* label = qobject_cast<QLabel*>(widget)) {
+                    texts.push_back(label->text());
+                } else if (auto* pushButton = qobject_cast<QAbstractButton*>(widget)) {
+                    texts.push_back(pushButton->text());
+                }
+                texts.push_back(widget->toolTip());
+                texts.push_back(widget->accessibleName());
+            }
+            if (QWidget* grid = PalettePart(top, "palette_presets")) {
+                const QPoint at = SwatchOf(grid, kPresetColours[29]);
+                QHelpEvent help(QEvent::ToolTip, at, grid->mapToGlobal(at));
+                QApplication::sendEvent(grid, &help);
+                texts.push_back(QToolTip::text());
+                EXPECT_TRUE(QToolTip::text().contains(QLatin1String("#4776A4")))
+                    << QToolTip::text().toStdString();
+                QToolTip::hideText();
+            }
+            Click(top, "cancelbtn");
+        });
+        CPalletDialog dialog("GmPalletDialog.xml", 0xFF0199CB);
+        EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
+        EXPECT_GT(texts.size(), 20u);
+        // Colour notations are not words.
+        const QRegularExpression notation(QStringLiteral("#(RRGGBB|[0-9A-Fa-f]{6})"));
+        const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (QString text : texts) {
+            text.remove(notation);
+            EXPECT_FALSE(text.contains(latin)) << text.toStdString();
+        }
+    }
+    ASSERT_TRUE(resources->LoadLanguage("lan_en.xml"));
 }
 
 // Takes the URLs the about window asks the desktop to open.
