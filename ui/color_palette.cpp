@@ -32,16 +32,19 @@ constexpr QRgb kText = 0xFFE6E9EE;
 constexpr QRgb kLabel = 0xFF9BA4B0;
 constexpr QRgb kAccent = 0xFFFF6B35;
 constexpr QRgb kError = 0xFFE5484D;
+constexpr QRgb kDisabled = 0xFF626A76;
 
-constexpr int kInset = 3;  // room for the focus ring around the painted parts
+constexpr int kInset = 7;  // room for the markers and the focus ring around the painted parts
 constexpr int kGap = 8;
 constexpr int kFieldHeight = 26;
 constexpr int kValueBarWidth = 22;
-constexpr int kSwatch = 22;
+constexpr int kSwatch = 22;  // smallest; swatches grow to fill the width
+constexpr int kLargeSwatch = 28;
 constexpr int kSwatchGap = 6;
 // Wide enough for the area beside a column of fields; narrower palettes put the fields below.
 constexpr int kSideFieldsMinWidth = 420;
 constexpr int kFieldColumnWidth = 124;
+constexpr int kMinFieldWidth = 80;  // room for "#RRGGBB"
 
 struct Hsv {
     int h = 0;  // 0-359
@@ -356,7 +359,8 @@ class PresetGrid final : public QWidget {
 
     static constexpr int kCount = static_cast<int>(kPresetColours.size());
 
-    // Whole rows of swatches: as many columns as fit, out of the divisors of the count.
+    // Whole rows of swatches: as many columns as fit at the smallest size, out of the divisors
+    // of the count; the swatches then grow into the width, up to the largest size.
     static int ColumnsFor(int width) {
         int columns = 1;
         for (int candidate = 1; candidate <= kCount; ++candidate) {
@@ -367,15 +371,20 @@ class PresetGrid final : public QWidget {
         }
         return columns;
     }
+    static int SwatchFor(int width) {
+        const int columns = ColumnsFor(width);
+        return Clamp((width - 2 * kInset - (columns - 1) * kSwatchGap) / columns, 12, kLargeSwatch);
+    }
     static int HeightFor(int width) {
         const int rows = (kCount + ColumnsFor(width) - 1) / ColumnsFor(width);
-        return 2 * kInset + rows * kSwatch + (rows - 1) * kSwatchGap;
+        return 2 * kInset + rows * SwatchFor(width) + (rows - 1) * kSwatchGap;
     }
 
     QRect CellRect(int index) const {
         const int columns = ColumnsFor(width());
-        return {kInset + (index % columns) * (kSwatch + kSwatchGap),
-                kInset + (index / columns) * (kSwatch + kSwatchGap), kSwatch, kSwatch};
+        const int size = SwatchFor(width());
+        return {kInset + (index % columns) * (size + kSwatchGap),
+                kInset + (index / columns) * (size + kSwatchGap), size, size};
     }
 
     void SetCurrent(QRgb rgb) {
@@ -710,6 +719,8 @@ class CColorPaletteUI::PaletteWidget final : public QWidget {
             labelWidth = std::max(labelWidth, label->sizeHint().width());
         }
         if (side) {
+            // Long labels give way before the fields do.
+            labelWidth = std::min(labelWidth, kFieldColumnWidth - kMinFieldWidth - 6);
             const int left = free.right() - kFieldColumnWidth + 1;
             int y = free.top() + kInset;
             const auto row = [&](QLabel* label, QWidget* field) {
@@ -842,7 +853,8 @@ std::string CColorPaletteUI::ExtraStyleSheet() const {
            colour(kAccent) + "; selection-color: #FFFFFF; }\n" + sel + " QLineEdit:focus, " + sel +
            " QSpinBox:focus { border: 1px solid " + colour(kAccent) + "; }\n" + sel +
            " QLineEdit[refused=\"true\"] { border: 2px solid " + colour(kError) + "; }\n" + sel +
-           " QLabel { color: " + colour(kLabel) + "; background: transparent; }\n";
+           " QLineEdit:disabled, " + sel + " QSpinBox:disabled { color: " + colour(kDisabled) +
+           "; }\n" + sel + " QLabel { color: " + colour(kLabel) + "; background: transparent; }\n";
 }
 
 AttrStatus CColorPaletteUI::SetAttribute(const std::string& name, const std::string& value) {

@@ -713,36 +713,63 @@ bool Near(QRgb a, QRgb b, int tolerance) {
 }
 
 TEST(PaletteTest, AreaAndValueBarClicksPickTheColourUnderThePointer) {
-    struct Case {
+    PaletteGui gui;
+    // Inside the painted parts the pick is the colour shown where the user clicks.
+    struct Inside {
+        DWORD start;
+        const char* part;
+        double fx, fy;
+    };
+    const Inside inside[] = {
+        {0xFFFFFFFF, "palette_area", 1.0 / 3, 0.1}, {0xFFFFFFFF, "palette_area", 0.5, 0.5},
+        {0xFFFFFFFF, "palette_area", 0.8, 0.7},     {0xFFFFFFFF, "palette_area", 0.15, 0.9},
+        {0xFF00FF00, "palette_value", 0.5, 0.5},    {0xFF3366CC, "palette_value", 0.5, 0.4},
+        {0xFFFF8000, "palette_value", 0.5, 0.85},
+    };
+    for (const Inside& c : inside) {
+        SCOPED_TRACE(std::string(c.part) + " at " + std::to_string(c.fx) + "," +
+                     std::to_string(c.fy));
+        gui.palette->SetSelectColor(c.start);
+        QWidget* part = gui.Part(c.part);
+        const QPoint point = At(part, c.fx, c.fy);
+        const QRgb shown = part->grab().toImage().pixel(point);
+        ClickAt(part, point);
+        EXPECT_TRUE(Near(gui.palette->GetSelectColor(), shown, 3))
+            << std::hex << gui.palette->GetSelectColor() << " shown " << shown;
+        EXPECT_EQ(gui.TakePicks(), 1);
+        gui.ExpectFieldsShowTheColour();
+    }
+    // What the area shows: hue from red on the left through green, saturation to none at the
+    // bottom.
+    const QRgb greenish = gui.Part("palette_area")
+                              ->grab()
+                              .toImage()
+                              .pixel(At(gui.Part("palette_area"), 1.0 / 3, 0.1));
+    EXPECT_GT(qGreen(greenish), 2 * std::max(qRed(greenish), qBlue(greenish)));
+
+    // Past the painted edges the pick stops at the edge.
+    struct Edge {
         const char* name;
         DWORD start;
         const char* part;
         double fx, fy;
         DWORD expected;
-        int tolerance;
     };
-    const Case cases[] = {
-        // Hue runs left to right, saturation from full at the top to none at the bottom.
-        {"area top left is red", 0xFFFFFFFF, "palette_area", 0, 0, 0xFFFF0000, 0},
-        {"a third across is green", 0xFFFFFFFF, "palette_area", 1.0 / 3, 0, 0xFF00FF00, 10},
-        {"two thirds across is blue", 0xFFFFFFFF, "palette_area", 2.0 / 3, 0, 0xFF0000FF, 10},
-        {"the bottom row is grey", 0xFFFF0000, "palette_area", 0.5, 1, 0xFFFFFFFF, 0},
-        {"the middle is half saturated", 0xFFFFFFFF, "palette_area", 0.5, 0.5, 0xFF80FFFF, 6},
-        {"the area keeps the value", 0xFF808080, "palette_area", 0, 0, 0xFF800000, 1},
-        {"black takes full value", 0xFF000000, "palette_area", 0, 0, 0xFFFF0000, 0},
-        // Value from full at the top to black at the bottom, hue and saturation kept.
-        {"value bar bottom is black", 0xFFFF0000, "palette_value", 0.5, 1, 0xFF000000, 0},
-        {"value bar top is full", 0xFF400000, "palette_value", 0.5, 0, 0xFFFF0000, 0},
-        {"value bar middle is half", 0xFF00FF00, "palette_value", 0.5, 0.5, 0xFF008000, 4},
+    const Edge edges[] = {
+        {"area top left is red", 0xFFFFFFFF, "palette_area", 0, 0, 0xFFFF0000},
+        {"area bottom is grey", 0xFFFF0000, "palette_area", 0.5, 1, 0xFFFFFFFF},
+        {"area right end is red again", 0xFFFFFFFF, "palette_area", 1, 0, 0xFFFF0004},
+        {"the area keeps the value", 0xFF808080, "palette_area", 0, 0, 0xFF800000},
+        {"black takes full value", 0xFF000000, "palette_area", 0, 0, 0xFFFF0000},
+        {"value bar bottom is black", 0xFFFF0000, "palette_value", 0.5, 1, 0xFF000000},
+        {"value bar top is full", 0xFF400000, "palette_value", 0.5, 0, 0xFFFF0000},
     };
-    PaletteGui gui;
-    for (const Case& c : cases) {
+    for (const Edge& c : edges) {
         SCOPED_TRACE(c.name);
         gui.palette->SetSelectColor(c.start);
         QWidget* part = gui.Part(c.part);
         ClickAt(part, At(part, c.fx, c.fy));
-        EXPECT_TRUE(Near(gui.palette->GetSelectColor(), c.expected, c.tolerance))
-            << std::hex << gui.palette->GetSelectColor();
+        EXPECT_EQ(gui.palette->GetSelectColor(), c.expected);
         EXPECT_EQ(gui.TakePicks(), 1);
         gui.ExpectFieldsShowTheColour();
     }
@@ -764,14 +791,16 @@ TEST(PaletteTest, AreaAndValueBarClicksPickTheColourUnderThePointer) {
     const auto inWindow = [&](double fx, double fy) {
         return area->mapTo(area->window(), At(area, fx, fy));
     };
-    QTest::mousePress(window, Qt::LeftButton, {}, inWindow(0, 0));
-    QTest::mouseMove(window, inWindow(1.0 / 3, 0));
-    QTest::mouseMove(window, inWindow(2.0 / 3, 0));
-    QTest::mouseRelease(window, Qt::LeftButton, {}, inWindow(2.0 / 3, 0));
-    EXPECT_TRUE(Near(gui.palette->GetSelectColor(), 0xFF0000FF, 10))
+    const QRgb blueish = area->grab().toImage().pixel(At(area, 2.0 / 3, 0.1));
+    EXPECT_GT(qBlue(blueish), 2 * std::max(qRed(blueish), qGreen(blueish)));
+    QTest::mousePress(window, Qt::LeftButton, {}, inWindow(0, 0.1));
+    QTest::mouseMove(window, inWindow(1.0 / 3, 0.1));
+    QTest::mouseMove(window, inWindow(2.0 / 3, 0.1));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, inWindow(2.0 / 3, 0.1));
+    EXPECT_TRUE(Near(gui.palette->GetSelectColor(), blueish, 3))
         << std::hex << gui.palette->GetSelectColor();
     EXPECT_EQ(gui.TakePicks(), 3);
-    ClickAt(area, At(area, 2.0 / 3, 0));
+    ClickAt(area, At(area, 2.0 / 3, 0.1));
     EXPECT_EQ(gui.TakePicks(), 0);
 }
 
