@@ -375,14 +375,41 @@ TEST_F(DialogsTest, DpiStageColourChangesOnOkOnly) {
     }
 }
 
-// Every text of the palette dialog in the Chinese interfaces, tips and the refusal included:
-// no English word, no text id left unresolved.
-TEST_F(DialogsTest, PaletteDialogSpeaksChinese) {
+// The texts a user can meet in `root` and the widgets in it: labels, button texts, tips and
+// the names read out to screen reader users.
+void CollectTexts(QWidget* root, std::vector<QString>& texts) {
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            texts.push_back(label->text());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            texts.push_back(button->text());
+        }
+        texts.push_back(widget->toolTip());
+        texts.push_back(widget->accessibleName());
+    }
+}
+
+// Every text of the palettes in the Chinese interfaces, on the lighting pages after a switch
+// and in the dialog, tips and the refusal included: no English word, no text id unresolved.
+TEST_F(DialogsTest, PalettesSpeakChinese) {
+    CMainWnd* wnd = CreateMainWnd();
     auto* resources = ui::CResourceManager::GetInstance();
     for (const char* file : {"lan_cn.xml", "lan_sn.xml"}) {
         SCOPED_TRACE(file);
-        ASSERT_TRUE(resources->LoadLanguage(file)) << resources->GetLastError();
+        if (std::string(file) == "lan_cn.xml") {
+            wnd->SwitchLanguage(1);
+        } else {
+            // Traditional Chinese is chosen at start-up; the live texts reload the same way.
+            ASSERT_TRUE(resources->LoadLanguage(file)) << resources->GetLastError();
+            resources->ReloadText();
+        }
         std::vector<QString> texts;
+        for (const char* name :
+             {"ms_deng_Color_Pallet", "kb_deng_Color_Pallet", "mp_deng_Color_Pallet"}) {
+            ui::CControlUI* palette = Find(name);
+            ASSERT_NE(palette, nullptr) << name;
+            CollectTexts(palette->GetWidget(), texts);
+        }
         WhenShown("UIPalletDialog", [&](QWidget* top) {
             // A refused colour shows its reason as the field's tip.
             if (auto* hex = PalettePart<QLineEdit>(top, "palette_hex")) {
@@ -391,18 +418,7 @@ TEST_F(DialogsTest, PaletteDialogSpeaksChinese) {
                 QTest::keyClicks(hex, QStringLiteral("#12"));
                 QTest::keyClick(hex, Qt::Key_Return);
             }
-            for (QWidget* widget : top->findChildren<QWidget*>()) {
-                if (!widget->isVisible()) {
-                    continue;
-                }
-                if (auto* label = qobject_cast<QLabel*>(widget)) {
-                    texts.push_back(label->text());
-                } else if (auto* pushButton = qobject_cast<QAbstractButton*>(widget)) {
-                    texts.push_back(pushButton->text());
-                }
-                texts.push_back(widget->toolTip());
-                texts.push_back(widget->accessibleName());
-            }
+            CollectTexts(top, texts);
             if (QWidget* grid = PalettePart(top, "palette_presets")) {
                 const QPoint at = SwatchOf(grid, kPresetColours[29]);
                 QHelpEvent help(QEvent::ToolTip, at, grid->mapToGlobal(at));
@@ -415,8 +431,8 @@ TEST_F(DialogsTest, PaletteDialogSpeaksChinese) {
             Click(top, "cancelbtn");
         });
         CPalletDialog dialog("GmPalletDialog.xml", 0xFF0199CB);
-        EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
-        EXPECT_GT(texts.size(), 20u);
+        EXPECT_EQ(dialog.RunAtCursor(wnd->GetHWND()), CPalletDialog::kResultClosed);
+        EXPECT_GT(texts.size(), 60u);
         // Colour notations are not words.
         const QRegularExpression notation(QStringLiteral("#(RRGGBB|[0-9A-Fa-f]{6})"));
         const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
@@ -425,7 +441,7 @@ TEST_F(DialogsTest, PaletteDialogSpeaksChinese) {
             EXPECT_FALSE(text.contains(latin)) << text.toStdString();
         }
     }
-    ASSERT_TRUE(resources->LoadLanguage("lan_en.xml"));
+    wnd->SwitchLanguage(0);
 }
 
 // Takes the URLs the about window asks the desktop to open.
