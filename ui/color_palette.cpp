@@ -434,6 +434,18 @@ class PresetGrid final : public QWidget {
         }
     }
 
+    // The keyboard starts at the chosen colour's swatch when there is one.
+    void focusInEvent(QFocusEvent* event) override {
+        for (int index = 0; index < kCount; ++index) {
+            if ((kPresetColours[static_cast<size_t>(index)] & 0xFFFFFFu) ==
+                (current_ & 0xFFFFFFu)) {
+                focus_ = index;
+                break;
+            }
+        }
+        QWidget::focusInEvent(event);
+    }
+
     void mouseMoveEvent(QMouseEvent* event) override {
         const int index = CellAt(event->position().toPoint());
         if (index != hover_) {
@@ -583,8 +595,6 @@ class CColorPaletteUI::PaletteWidget final : public QWidget {
         }
         Sync();
     }
-
-    QRgb Colour() const { return rgb_; }
 
     void SetColour(QRgb rgb) {
         rgb |= 0xFF000000u;

@@ -931,6 +931,13 @@ TEST(PaletteTest, PresetsAreOursAndPickedByPointerOrKeyboard) {
     QTest::keyClick(grid, Qt::Key_Return);
     EXPECT_EQ(gui.palette->GetSelectColor(), kPresetColours[1]);
     EXPECT_EQ(gui.TakePicks(), 2);
+    // The keyboard starts at the swatch of the chosen colour.
+    gui.palette->SetSelectColor(kPresetColours[5]);
+    gui.other->SetFocus();
+    grid->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(gui.palette->GetSelectColor(), kPresetColours[6]);
 }
 
 TEST(PaletteTest, KeyboardReachesEveryPartWithVisibleFocus) {
