@@ -17,10 +17,10 @@
 
 #include "app/application.h"
 
-#include "app/subsystems.h"
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "app/single_instance.h"
+#include "app/subsystems.h"
 #include "device/hidraw_backend.h"
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
@@ -30,8 +30,10 @@
 #include "platform/folders.h"
 #include "platform/foreground_program.h"
 #include "platform/pointer_settings.h"
+#include "ui/focus_frame.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
+#include "ui/tray_icon.h"
 #include "ui/window.h"
 
 namespace {
@@ -89,6 +91,10 @@ bool g_startHidden = false;
 
 bool StartedHidden() {
     return g_startHidden;
+}
+
+bool StartsInTray() {
+    return g_startHidden && ui::CTrayIcon::IsTrayAvailable();
 }
 
 int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& beforeCreate) {
@@ -152,6 +158,7 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     }
     RegisterCustomControls();
     ApplyTheme(app);
+    ui::InstallKeyboardFocusFrame();
 
     // The virtual bus and its mouse outlive the window and its threads.
     std::unique_ptr<VirtualHidBus> bus;
@@ -178,12 +185,11 @@ int RunApplication(int argc, char** argv, const std::function<void(CMainWnd&)>& 
     if (beforeCreate) {
         beforeCreate(*window);
     }
-    if (window->Create(0, "Gaming Mouse Driver", ui::UI_WNDSTYLE_FRAME, 0, 0, 0, 800, 572) == 0) {
+    if (window->Open(g_startHidden) == 0) {
         std::fprintf(stderr, "gaming-mouse-driver: cannot create the main window\n");
         delete window;
         return 1;
     }
-    window->CenterWindow();
 
     ui::CPaintManagerUI::MessageLoop();
 

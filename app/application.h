@@ -15,5 +15,8 @@ int RunApplication(int argc, char** argv,
 // Whether the process was started with "--hidden" (the session's autostart entry): the window
 // stays in the tray until the user opens it.
 bool StartedHidden();
+// Started hidden where a tray can bring the window back: the window is never shown until the
+// user asks for it.
+bool StartsInTray();
 
 }  // namespace gmd::app

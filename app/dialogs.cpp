@@ -1,9 +1,7 @@
 #include "app/dialogs.h"
 
 #include <QCursor>
-#include <QDesktopServices>
 #include <QKeyEvent>
-#include <QUrl>
 #include <functional>
 #include <utility>
 
@@ -12,6 +10,7 @@
 #include "platform/debug_output.h"
 #include "platform/ini_file.h"
 #include "ui/resource_manager.h"
+#include "ui/screen_placement.h"
 
 namespace gmd::app {
 
@@ -44,7 +43,7 @@ class EscapeFilter final : public QObject {
 // Builds a message box owned by `parent` with its title and text; nullptr when no window can be
 // made (no application object).
 CMsgWnd* MakeMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                        bool isTextId) {
+                        bool isTextId, bool ask) {
     auto* box = new CMsgWnd();
     if (box->Create(parent, "msgwnd", ui::WS_POPUP | kWsClipChildren, ui::WS_EX_TOOLWINDOW) == 0) {
         delete box;
@@ -57,14 +56,16 @@ CMsgWnd* MakeMessageBox(ui::HWND parent, const std::string& title, const std::st
     if (!text.empty()) {
         box->SetText(text, isTextId);
     }
+    // A box that only tells has nothing to cancel.
+    box->SetAsking(ask);
     return box;
 }
 
 }  // namespace
 
 int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                   bool isTextId) {
-    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId);
+                   bool isTextId, bool ask) {
+    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId, ask);
     if (box == nullptr) {
         return 0;
     }
@@ -74,7 +75,7 @@ int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string&
 
 void ShowTimedMessageBox(bool autoClose, ui::HWND parent, const std::string& title,
                          const std::string& text, bool isTextId) {
-    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId);
+    CMsgWnd* box = MakeMessageBox(parent, title, text, isTextId, false);
     if (box == nullptr) {
         return;
     }
@@ -120,6 +121,12 @@ void CMsgWnd::SetText(const std::string& text, bool isTextId) {
     if (ui::CControlUI* control = m_pm.FindControl("MessageText")) {
         control->SetResourceText(isTextId);
         control->SetText(text);
+    }
+}
+
+void CMsgWnd::SetAsking(bool ask) {
+    if (ui::CControlUI* cancel = m_pm.FindControl("cancel_btn")) {
+        cancel->SetVisible(ask);
     }
 }
 
@@ -175,7 +182,10 @@ ui::UINT CPalletDialog::RunAtCursor(ui::HWND owner) {
         return 0;
     }
     const QPoint cursor = QCursor::pos();
-    MoveWindow(cursor.x() - 20, cursor.y() + 20);
+    const ui::RECT size = GetWindowRect();
+    const QRect placed = ui::FitOnPointerScreen(
+        QRect(cursor.x() - 20, cursor.y() + 20, size.Width(), size.Height()));
+    MoveWindow(placed.x(), placed.y());
     const ui::UINT result = ShowModal();
     return result == static_cast<ui::UINT>(-1) ? 0 : result;
 }
@@ -243,10 +253,6 @@ void CPalletDialog::Notify(ui::TNotifyUI& msg) {
 
 Ccopyright::Ccopyright(std::string layoutFile) : layoutFile_(std::move(layoutFile)) {}
 
-void Ccopyright::InitWindow() {
-    netText_ = m_pm.FindControl("NetText");
-}
-
 void Ccopyright::Notify(ui::TNotifyUI& msg) {
     if (msg.sType != ui::notify::kClick || msg.pSender == nullptr) {
         return;
@@ -254,8 +260,6 @@ void Ccopyright::Notify(ui::TNotifyUI& msg) {
     const std::string& name = msg.pSender->GetName();
     if (name == "closebtn") {
         Close(kResultClosed);
-    } else if (name == "NetText") {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
     }
 }
 
@@ -268,7 +272,11 @@ void Ccopyright::OnFinalMessage(ui::HWND hwnd) {
 // CMainWnd: the message box, templates and the about window
 
 int CMainWnd::ShowMessageBox(const std::string& text, bool isTextId) {
-    return app::ShowMessageBox(GetHWND(), "", text, isTextId);
+    return app::ShowMessageBox(GetHWND(), "", text, isTextId, false);
+}
+
+bool CMainWnd::AskMessageBox(const std::string& text, bool isTextId) {
+    return app::ShowMessageBox(GetHWND(), "", text, isTextId, true) == 1;
 }
 
 void CMainWnd::ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId) {
@@ -295,7 +303,10 @@ void CMainWnd::OpenAboutWindow() {
         return;
     }
     const ui::RECT main = GetWindowRect();
-    about->MoveWindow(main.left * 2, main.bottom / 2 - 80);
+    const ui::RECT size = about->GetWindowRect();
+    const QRect placed = ui::FitOnPointerScreen(
+        QRect(main.left * 2, main.bottom / 2 - 80, size.Width(), size.Height()));
+    about->MoveWindow(placed.x(), placed.y());
     about->ShowWindow(true, true);
 }
 

@@ -11,8 +11,9 @@ namespace gmd::app {
 // Asks or tells the user something in a modal box owned by `parent`. `text` is a language text
 // id when `isTextId`, else shown as it is; an empty title or text leaves the layout's own.
 // Returns 1 for "confirm_btn", 0 for "cancel_btn", the close button or the self-closing timer.
+// Only a box that asks (`ask`) offers "cancel_btn"; one that tells has its OK alone.
 int ShowMessageBox(ui::HWND parent, const std::string& title, const std::string& text,
-                   bool isTextId);
+                   bool isTextId, bool ask);
 // The same; with `autoClose` the box closes itself with 0 after kAutoCloseMs.
 void ShowTimedMessageBox(bool autoClose, ui::HWND parent, const std::string& title,
                          const std::string& text, bool isTextId);
@@ -30,6 +31,8 @@ class CMsgWnd : public ui::WindowImplBase {
 
     void SetTitle(const std::string& title);
     void SetText(const std::string& text, bool isTextId);
+    // Whether the box asks (OK and Cancel) or only tells (OK).
+    void SetAsking(bool ask);
 
     void Notify(ui::TNotifyUI& msg) override;
 
@@ -79,11 +82,10 @@ class CPalletDialog : public ui::WindowImplBase {
     ui::CControlUI* cancelButton_ = nullptr;
 };
 
-// The about window: modeless, with a link to the project's home page. Deletes itself when its
-// window is gone.
+// The about window: modeless; name, version and what the program does. It has no web link:
+// the project has no page of its own. Deletes itself when its window is gone.
 class Ccopyright : public ui::WindowImplBase {
   public:
-    static constexpr const char* kHomePage = "https://gaming-mouse-driver.example/";
     static constexpr ui::UINT kResultClosed = 2;
 
     explicit Ccopyright(std::string layoutFile = "CopyRight.xml");
@@ -93,12 +95,10 @@ class Ccopyright : public ui::WindowImplBase {
   protected:
     std::string GetWindowClassName() const override { return "UICOPYRIGHT"; }
     std::string GetSkinFile() const override { return layoutFile_; }
-    void InitWindow() override;
     void OnFinalMessage(ui::HWND hwnd) override;
 
   private:
     std::string layoutFile_;
-    ui::CControlUI* netText_ = nullptr;
 };
 
 // The skin chooser: background images and colours under the main window's skin button. It

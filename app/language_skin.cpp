@@ -14,7 +14,9 @@
 #include "platform/ini_file.h"
 #include "platform/registry.h"
 #include "ui/file_dialog.h"
+#include "ui/qt_translations.h"
 #include "ui/resource_manager.h"
+#include "ui/screen_placement.h"
 
 namespace gmd::app {
 
@@ -33,18 +35,23 @@ std::filesystem::path MainIni() {
 struct LanguageEntry {
     const char* name;  // as the resource manager knows it
     const char* file;
+    const char* qtLocale;  // Qt's own catalogue, empty for its built-in English
 };
 
 // 0 English, 1 simplified Chinese, anything else traditional Chinese.
 LanguageEntry LanguageFor(int language) {
     switch (language) {
         case 0:
-            return {"en", "lan_en.xml"};
+            return {"en", "lan_en.xml", ""};
         case 1:
-            return {"cn_zh", "lan_cn.xml"};
+            return {"cn_zh", "lan_cn.xml", "zh_CN"};
         default:
-            return {"cn_tw", "lan_sn.xml"};
+            return {"cn_tw", "lan_sn.xml", "zh_TW"};
     }
+}
+
+bool IsTraditional(int language) {
+    return language != 0 && language != 1;
 }
 
 void ActivateLanguage(int language) {
@@ -54,6 +61,9 @@ void ActivateLanguage(int language) {
     // A file that fails to load leaves the previous texts.
     if (!resources->LoadLanguage(entry.file)) {
         DebugTrace(resources->GetLastError());
+    }
+    if (!ui::UseQtTranslations(entry.qtLocale)) {
+        DebugTrace(std::string("Qt's texts stay English: no catalogue for ") + entry.qtLocale);
     }
 }
 
@@ -108,7 +118,16 @@ void CMainWnd::SyncLanguageFromRegistry() {
         return;
     }
     const bool chinese = ParseLeadingInt(value) == ParseLeadingInt(kRegistryChinese);
+    // The machine value cannot tell the two Chinese apart: a traditional choice stays.
+    if (chinese && IsTraditional(IniReadInt(MainIni(), kSection, "LANGUAGE", 0))) {
+        return;
+    }
     IniWriteString(MainIni(), kSection, "LANGUAGE", chinese ? "1" : "0");
+}
+
+int CMainWnd::CurrentLanguage() {
+    const std::string& name = ui::CResourceManager::GetInstance()->GetLanguage();
+    return name == "cn_zh" ? 1 : name == "cn_tw" ? 2 : 0;
 }
 
 void CMainWnd::ApplyStartupLanguage() {
@@ -120,12 +139,12 @@ void CMainWnd::ApplyStartupLanguage() {
 }
 
 void CMainWnd::SwitchLanguage(int language) {
-    if (language != 0 && language != 1) {
+    if (language < 0 || language > 2) {
         return;
     }
     const bool english = language == 0;
     ActivateLanguage(language);
-    IniWriteString(MainIni(), kSection, "LANGUAGE", english ? "0" : "1");
+    IniWriteString(MainIni(), kSection, "LANGUAGE", std::to_string(language));
     // The key is only opened, never created; without it the machine value stays as it is.
     if (WriteRegistryString(kRegistryAppKey, "LANGUAGE",
                             english ? kRegistryEnglish : kRegistryChinese)) {
@@ -183,7 +202,9 @@ void CSkinFrame::InitWindow() {
     const QPoint bottomRight =
         anchorWidget->mapToGlobal(QPoint(anchorWidget->width(), anchorWidget->height()));
     const int width = m_pm.GetInitSize().cx > 0 ? m_pm.GetInitSize().cx : self->width();
-    MoveWindow(bottomRight.x() - width, bottomRight.y());
+    const QRect placed = ui::FitOnPointerScreen(
+        QRect(bottomRight.x() - width, bottomRight.y(), width, self->height()));
+    MoveWindow(placed.x(), placed.y());
 }
 
 ui::LRESULT CSkinFrame::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM /*lParam*/,

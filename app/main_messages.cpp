@@ -21,7 +21,13 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         std::snprintf(line, sizeof line, "软件标示 %u，%lxd%lxd", msg,
                       static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
         DebugTrace(line);
-        WakeUp();
+        // A start with the session keeps the window in the tray when the mouse is first
+        // found; the user opens it.
+        if (startHidden_ && wParam == kWakeOnFirstFind) {
+            DebugTrace("window: stays hidden, started with the session");
+        } else {
+            WakeUp();
+        }
     }
 
     switch (msg) {
@@ -72,6 +78,12 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
             break;
         case WM_MOUSE_PRESENT:
             OnMousePresent(wParam != 0);
+            break;
+        case WM_MOUSE_ABSENT:
+            OnMouseAbsent();
+            break;
+        case WM_FIRST_SHOW:
+            FirstShowInit();
             break;
         case WM_PROFILE_WATCH:
             if (profiles_ != nullptr) {
@@ -163,6 +175,14 @@ void CMainWnd::OnMenuCommand(ui::MenuCmd* command) {
         SwitchLanguage(0);
     } else if (EqualsIgnoreCase(name, "lan_cn")) {
         SwitchLanguage(1);
+    } else if (EqualsIgnoreCase(name, "lan_tw")) {
+        SwitchLanguage(2);
+    } else if (EqualsIgnoreCase(name, "autostart")) {
+        ToggleAutostart();
+    } else if (name == "tray_show") {
+        ShowFromTray();
+    } else if (name == "tray_hide") {
+        ShowWindow(false);
     } else if (EqualsIgnoreCase(name, "About_setting")) {
         OpenAboutWindow();
     } else if (name == "qianting" || name == "Menu_Import" || name == "Menu_Export") {

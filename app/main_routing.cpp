@@ -389,8 +389,8 @@ void CMainWnd::RouteSelectChanged(ui::TNotifyUI& msg) {
 
 void CMainWnd::SwitchDevicePage(ui::TNotifyUI& msg) {
     const std::string name = msg.pSender != nullptr ? msg.pSender->GetName() : std::string();
-    constexpr std::array<const char*, 5> topTabs = {"kb_tab", "ms_tab", "mp_tab", "ani_tab",
-                                                    "split_tab"};
+    constexpr std::array<const char*, 6> topTabs = {"kb_tab",  "ms_tab",    "mp_tab",
+                                                    "ani_tab", "split_tab", "nodev_tab"};
     for (size_t page = 0; page < topTabs.size(); ++page) {
         if (EqualsIgnoreCase(name, topTabs[page])) {
             SelectTabPage(*this, "tab_switch", static_cast<int>(page));

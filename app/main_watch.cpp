@@ -1,7 +1,9 @@
 // The device link's threads on the main window: what the mouse detection thread and the sync
 // threads found, turned into work on the UI thread.
 
+#include <cerrno>
 #include <string>
+#include <vector>
 
 #include "app/main_wnd.h"
 #include "device/device_watch.h"
@@ -10,6 +12,7 @@
 #include "platform/ini_file.h"
 #include "profiles/profile_index.h"
 #include "ui/controls.h"
+#include "ui/resource_manager.h"
 
 namespace gmd::app {
 
@@ -20,7 +23,9 @@ class WindowMouseWatch final : public MouseWatchEvents {
   public:
     explicit WindowMouseWatch(ui::HWND hwnd) : hwnd_(hwnd) {}
 
-    void FirstPassConnected() override { ui::PostMessage(hwnd_, g_instanceMessage, 0, 0); }
+    void FirstPassConnected() override {
+        ui::PostMessage(hwnd_, g_instanceMessage, kWakeOnFirstFind, 0);
+    }
     void Attached() override {
         ui::PostMessage(hwnd_, WM_MOUSE_ATTACHED);
         ui::SetTimer(hwnd_, TIMER_MOUSE_ATTACH, 500);
@@ -31,6 +36,7 @@ class WindowMouseWatch final : public MouseWatchEvents {
     void StillPresent(bool otherDeviceConnected) override {
         ui::PostMessage(hwnd_, WM_MOUSE_PRESENT, otherDeviceConnected ? 1 : 0);
     }
+    void Absent() override { ui::PostMessage(hwnd_, WM_MOUSE_ABSENT); }
 
   private:
     ui::HWND hwnd_;
@@ -38,6 +44,23 @@ class WindowMouseWatch final : public MouseWatchEvents {
 
 ui::COptionUI* FindOption(ui::CPaintManagerUI& pm, const char* name) {
     return dynamic_cast<ui::COptionUI*>(pm.FindControl(name));
+}
+
+// One line per node that is there but refused to open, in the language shown.
+std::string BlockedNodesText(const std::vector<HidBlockedNode>& nodes) {
+    const ui::CResourceManager* texts = ui::CResourceManager::GetInstance();
+    std::string shown;
+    for (const HidBlockedNode& node : nodes) {
+        const char* id = node.error == EACCES || node.error == EPERM ? "device_node_denied"
+                         : node.error == EBUSY                       ? "device_node_busy"
+                                                                     : "device_node_failed";
+        std::string line = texts != nullptr ? texts->GetText(id) : id;
+        if (const size_t at = line.find("%s"); at != std::string::npos) {
+            line.replace(at, 2, node.node);
+        }
+        shown += (shown.empty() ? "" : "\n") + line;
+    }
+    return shown;
 }
 
 }  // namespace
@@ -79,7 +102,35 @@ void CMainWnd::InstallDeviceWatch() {
     });
 }
 
+void CMainWnd::OnMouseAbsent() {
+    if (!AnyDeviceConnected()) {
+        ShowNoDevicePage();
+    }
+}
+
+void CMainWnd::ShowNoDevicePage() {
+    if (!noDevicePageShown_) {
+        noDevicePageShown_ = true;
+        if (ui::COptionUI* tab = FindOption(m_pm, "nodev_tab")) {
+            tab->SetVisible(true);
+            tab->Selected(true, true);
+        }
+        DebugTrace("window: no device page");
+    }
+    const std::string problem = BlockedNodesText(m_mouseDevice.BlockedNodes());
+    if (ui::CControlUI* label = m_pm.FindControl("no_device_problem")) {
+        if (label->GetText() != problem) {
+            label->SetText(problem);
+        }
+        label->SetVisible(!problem.empty());
+    }
+}
+
 void CMainWnd::OnMouseAttached() {
+    noDevicePageShown_ = false;
+    if (ui::CControlUI* tab = m_pm.FindControl("nodev_tab")) {
+        tab->SetVisible(false);
+    }
     // The stored device profile; the combo's selection loads it unless it is already selected.
     const int stored = profiles::ReadSelect(profiles::ListId::MouseDevice);
     if (auto* combo = dynamic_cast<ui::CComboUI*>(m_pm.FindControl("ms_device_profile_combo"))) {

@@ -12,10 +12,13 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/application.h"
 #include "app/custom_controls.h"
+#include "platform/autostart.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/text.h"
 #include "ui/dialog_builder.h"
 #include "ui/resource_manager.h"
 
@@ -227,6 +230,8 @@ void CMainWnd::InitWindow() {
         DebugTrace("tray icon: cannot load tray.svg");
     }
     MarkUnbuiltControls();
+    // A window created hidden is never shown, so it would never see "windowinit".
+    ui::PostMessage(GetHWND(), WM_FIRST_SHOW);
 }
 
 void CMainWnd::FirstShowInit() {
@@ -262,12 +267,17 @@ void CMainWnd::FirstShowInit() {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     SyncLanguageFromRegistry();
 
-    // Without a notification area a hidden window could not be brought back.
-    if (ui::CTrayIcon::IsTrayAvailable()) {
+    // A start for the tray (at login) stays there until the user asks for the window; any
+    // other start shows it, on the no-device page while nothing is attached. Without a
+    // notification area a hidden window could not be brought back.
+    if (StartsInTray()) {
+        DebugTrace(IsWindowVisible() ? "window: hidden in the tray"
+                                     : "window: kept in the tray, never shown");
         ShowWindow(false);
-        DebugTrace("window: hidden in the tray");
-    } else {
+    } else if (StartedHidden()) {
         DebugTrace("window: kept shown, no system tray");
+    } else {
+        DebugTrace("window: shown");
     }
 
     StartWorkerThreads();
@@ -382,24 +392,18 @@ ui::POINT CursorPosition() {
 }  // namespace
 
 void CMainWnd::WakeUp() {
-    if (AnyDeviceConnected()) {
-        Restore();
-        RaiseBriefly(*this);
-        DebugTrace("window: brought to the front");
-        return;
-    }
-    PutAway();
-    if (!wakeUpBoxOpen_) {
-        wakeUpBoxOpen_ = true;
-        ShowMessageBox("message_text_1");
-        wakeUpBoxOpen_ = false;
-    }
+    // Without a device the window opens on the no-device page, which says what to do.
+    ShowWindow(true);
+    Restore();
+    RaiseBriefly(*this);
+    DebugTrace("window: brought to the front");
 }
 
 void CMainWnd::NoDevice() {
     if (ui::CControlUI* lightTab = m_pm.FindControl("ms_deng_Op_tab")) {
         lightTab->SetFocus();
     }
+    ShowNoDevicePage();
     ShowTimedMessageBox(true, "message_text_20");
     PutAway();
 }
@@ -416,15 +420,7 @@ void CMainWnd::PutAway() {
 }
 
 void CMainWnd::TrayLeftClick() {
-    if (!AnyDeviceConnected()) {
-        ShowWindow(false);
-        if (!trayBoxOpen_) {
-            trayBoxOpen_ = true;
-            ShowMessageBox("message_text_1");
-            trayBoxOpen_ = false;
-        }
-        return;
-    }
+    // With or without a device: without one the window shows the no-device page.
     const bool visible = IsWindowVisible();
     const bool minimised = IsMinimized();
     const bool shown = (visible && !minimised) || (minimised && !visible);
@@ -432,12 +428,34 @@ void CMainWnd::TrayLeftClick() {
         ShowWindow(false);
         return;
     }
+    ShowFromTray();
+}
+
+void CMainWnd::ShowFromTray() {
     ShowWindow(true);
     Restore();
     RaiseBriefly(*this);
     m_pm.Invalidate();
     m_pm.NeedUpdate();
     ui::SetTimer(GetHWND(), TIMER_REPAINT_ONCE, 10);
+}
+
+void CMainWnd::MarkMenuChoices(ui::CMenuUI& menu) {
+    constexpr const char* kLanguageItems[] = {"lan_en", "lan_cn", "lan_tw"};
+    const int language = CurrentLanguage();
+    for (int i = 0; i < menu.GetCount(); ++i) {
+        ui::CMenuElementUI* item = menu.GetItemAt(i);
+        for (int l = 0; l < 3; ++l) {
+            if (EqualsIgnoreCase(item->name, kLanguageItems[l])) {
+                item->checkable = true;
+                item->checked = l == language;
+            }
+        }
+        if (EqualsIgnoreCase(item->name, "autostart")) {
+            item->checkable = true;
+            item->checked = AutostartEnabled();
+        }
+    }
 }
 
 void CMainWnd::TrayRightClick() {
@@ -449,19 +467,23 @@ void CMainWnd::TrayRightClick() {
         DebugTrace("menu1.xml: " + m_popupMenu->GetLastError());
         return;
     }
+    ui::CMenuUI* menu = m_popupMenu->GetMenuUI();
+    const ui::CResourceManager* resources = ui::CResourceManager::GetInstance();
+    // The window's own entry on top, "Close" last.
+    const bool shown = IsWindowVisible() && !IsMinimized();
+    ui::CMenuElementUI toggle;
+    toggle.name = shown ? "tray_hide" : "tray_show";
+    toggle.text = resources->GetText(shown ? "menu_hide" : "menu_show");
+    ui::CMenuElementUI separator;
+    separator.separator = true;
     ui::CMenuElementUI exitItem;
     exitItem.name = "exit";
-    switch (IniReadInt(MainIniPath(), "SKINIMAGE", "LANGUAGE", 0)) {
-        case 0:
-            exitItem.text = "Close";
-            break;
-        case 1:
-            exitItem.text = "关闭";
-            break;
-        default:
-            break;
-    }
-    m_popupMenu->GetMenuUI()->AddAt(exitItem, 0);
+    exitItem.text = resources->GetText("menu_close");
+    menu->AddAt(toggle, 0);
+    menu->AddAt(separator, 1);
+    menu->Add(separator);
+    menu->Add(exitItem);
+    MarkMenuChoices(*menu);
     m_popupMenu->ResizeMenu();
 }
 
@@ -470,7 +492,44 @@ void CMainWnd::OpenMainMenu() {
     if (!m_popupMenu->Init(GetHWND(), "menu.xml", CursorPosition(),
                            ui::eMenuAlignment_Left | ui::eMenuAlignment_Top)) {
         DebugTrace("menu.xml: " + m_popupMenu->GetLastError());
+        return;
     }
+    MarkMenuChoices(*m_popupMenu->GetMenuUI());
+    m_popupMenu->ResizeMenu();
+}
+
+void CMainWnd::ToggleAutostart() {
+    const bool enable = !AutostartEnabled();
+    std::string error;
+    if (!SetAutostart(enable, QCoreApplication::applicationFilePath().toStdString(), error)) {
+        ShowMessageBox(
+            ui::CResourceManager::GetInstance()->GetText("message_autostart_failed") + "\n" + error,
+            false);
+        return;
+    }
+    DebugTrace(enable ? "autostart entry written" : "autostart entry removed");
+}
+
+ui::HWND CMainWnd::Open(bool hidden) {
+    startHidden_ = hidden;
+    const ui::DWORD style =
+        hidden ? ui::UI_WNDSTYLE_FRAME & ~ui::WS_VISIBLE : ui::UI_WNDSTYLE_FRAME;
+    if (Create(0, "Gaming Mouse Driver", style, 0, 0, 0, 800, 572) == 0) {
+        return 0;
+    }
+    CenterWindow();
+    if (!hidden) {
+        return GetHWND();
+    }
+    if (ui::CTrayIcon::IsTrayAvailable()) {
+        // Initialised as on its first show, without being shown.
+        PostWindowInit();
+        DebugTrace("window: started hidden in the tray");
+    } else {
+        Minimize();
+        DebugTrace("window: started minimised, no system tray");
+    }
+    return GetHWND();
 }
 
 }  // namespace gmd::app

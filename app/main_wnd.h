@@ -44,6 +44,15 @@ inline constexpr ui::UINT WM_MOUSE_DETACHED = 0xC11;  // wParam: MouseWatchEvent
 inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device is connected
 // The device-profile watcher's decision: wParam position, lParam 1 when linked.
 inline constexpr ui::UINT WM_PROFILE_WATCH = 0xC13;
+// A detection pass did not find the mouse.
+inline constexpr ui::UINT WM_MOUSE_ABSENT = 0xC14;
+// Posted by window initialisation: first-show initialisation runs even for a window that
+// starts hidden in the tray and is never shown.
+inline constexpr ui::UINT WM_FIRST_SHOW = 0xC15;
+
+// wParam of the wake-up message when the detection thread first finds the mouse (a second
+// start sends 0).
+inline constexpr ui::WPARAM kWakeOnFirstFind = 1;
 
 // Timers of the main window.
 inline constexpr ui::UINT TIMER_PROGRESS_HIDE = 1;
@@ -112,8 +121,10 @@ class CMainWnd : public ui::WindowImplBase,
     std::atomic<int> m_mouseSendFlag{0};
     std::atomic<int> m_mousepadSendFlag{0};
 
-    // Message box (text id or literal); returns 1 for confirm, 0 otherwise.
+    // Message box (text id or literal) that tells: one OK button; returns 1 for OK, 0 otherwise.
     int ShowMessageBox(const std::string& text, bool isTextId = true);
+    // Message box that asks: OK and Cancel; true for OK.
+    bool AskMessageBox(const std::string& text, bool isTextId = true);
     // The self-closing variant (500 ms) when autoClose.
     void ShowTimedMessageBox(bool autoClose, const std::string& text, bool isTextId = true);
     // A "%d" template text id filled in with a number, through the hidden "str_test" label.
@@ -128,6 +139,9 @@ class CMainWnd : public ui::WindowImplBase,
     int ShowMessage(const std::string& text, bool isTextId = true) override {
         return ShowMessageBox(text, isTextId);
     }
+    bool Ask(const std::string& text, bool isTextId = true) override {
+        return AskMessageBox(text, isTextId);
+    }
     void PostToUi(std::function<void()> task) override;
     void ReadOutLater(DeviceKind device, int delayMs) override;
 
@@ -140,7 +154,14 @@ class CMainWnd : public ui::WindowImplBase,
     void TrayLeftClick();
     void TrayRightClick();
     void OpenMainMenu();
-    void SwitchLanguage(int language);  // 0 English, 1 simplified Chinese
+    // 0 English, 1 simplified Chinese, 2 traditional Chinese.
+    void SwitchLanguage(int language);
+    static int CurrentLanguage();
+    // Writes the session's autostart entry, or removes it when there is one.
+    void ToggleAutostart();
+    // Creates the window as the program does; `hidden` (the session's autostart) keeps it in
+    // the tray, or minimised where there is no tray, until the user opens it. 0 on failure.
+    ui::HWND Open(bool hidden = false);
     // Whether shutdown found every worker ended in time (for tests and the exit code path).
     bool ThreadsEndedInTime() const { return threadsEndedInTime_; }
 
@@ -181,11 +202,17 @@ class CMainWnd : public ui::WindowImplBase,
     void ChooseDpiStageColour(int stage);         // palette dialog, then the stage colour
     void OpenSkinChooser(ui::CControlUI* anchor);
     void OpenAboutWindow();
-    void OnMouseAttached();                 // main_watch.cpp
-    void OnMouseDetached(int next);         // main_watch.cpp
-    void OnMousePresent(bool otherDevice);  // main_watch.cpp
-    void ApplyStartupLanguage();            // language_skin.cpp
-    void SyncLanguageFromRegistry();        // language_skin.cpp
+    void ShowFromTray();                      // main_wnd.cpp
+    void MarkMenuChoices(ui::CMenuUI& menu);  // main_wnd.cpp
+    void OnMouseAttached();                   // main_watch.cpp
+    void OnMouseDetached(int next);           // main_watch.cpp
+    void OnMousePresent(bool otherDevice);    // main_watch.cpp
+    void OnMouseAbsent();                     // main_watch.cpp
+    // The no-device page: shown (and selected on entering the state) with the nodes of a
+    // device that is there but cannot be opened.
+    void ShowNoDevicePage();          // main_watch.cpp
+    void ApplyStartupLanguage();      // language_skin.cpp
+    void SyncLanguageFromRegistry();  // language_skin.cpp
 
   public:
     // Members in the order of construction.
@@ -220,8 +247,8 @@ class CMainWnd : public ui::WindowImplBase,
     bool threadsEndedInTime_ = true;
     std::chrono::milliseconds shutdownWait_{kShutdownWaitMs};
     bool firstShowDone_ = false;
-    bool wakeUpBoxOpen_ = false;  // one "message_text_1" box from the wake-up path
-    bool trayBoxOpen_ = false;    // and one from the tray path
+    bool startHidden_ = false;
+    bool noDevicePageShown_ = false;
     // Last, so the pages go before the rest of the window they use.
     std::vector<std::shared_ptr<void>> pages_;
 };

@@ -29,6 +29,7 @@ class SilentEvents final : public gmd::MouseWatchEvents {
     void Attached() override { ++attached; }
     void Detached(Next) override { ++detached; }
     void StillPresent(bool) override {}
+    void Absent() override {}
     int attached = 0;
     int detached = 0;
 };

@@ -167,8 +167,15 @@ int Connect(gmd::CDeviceChannel& channel) {
     if (found == 1) {
         return kExitOk;
     }
+    const std::vector<gmd::HidBlockedNode> blocked = channel.BlockedNodes();
     if (found < 0) {
         std::cerr << "gmdctl: cannot list HID devices\n";
+    } else if (!blocked.empty()) {
+        // It is there, but this user may not open it: say exactly that.
+        for (const gmd::HidBlockedNode& node : blocked) {
+            std::cerr << "gmdctl: " << node.node << ": " << std::strerror(node.error) << '\n';
+        }
+        std::cerr << "Is the udev rule installed? Plug the mouse in again after installing it.\n";
     } else {
         std::cerr << "gmdctl: no mouse found (vendor " << Hex4(id.vendorId) << ", product "
                   << Hex4(id.productId) << ", usage page " << Hex4(id.usagePage) << ", usage "

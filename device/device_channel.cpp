@@ -26,7 +26,8 @@ const char* DeviceResultText(int result) {
     }
 }
 
-CDeviceChannel::CDeviceChannel(std::shared_ptr<HidBackend> backend) : hid_(std::move(backend)) {}
+CDeviceChannel::CDeviceChannel(std::shared_ptr<HidBackend> backend)
+    : backend_(backend), hid_(std::move(backend)) {}
 
 void CDeviceChannel::SetIdentity(uint16_t vendorId, uint16_t productId, uint16_t usage,
                                  uint16_t usagePage) {
@@ -121,7 +122,18 @@ int CDeviceChannel::FindAndOpen() {
         hid_.Close();
     }
     hid_.FreePathList();
+    std::vector<HidBlockedNode> blocked;
+    if (found == 0 && backend_) {
+        blocked = backend_->BlockedNodes({vendorId_, productId_, usagePage_, usage_});
+    }
+    std::lock_guard lock(blockedMutex_);
+    blocked_ = std::move(blocked);
     return found;
+}
+
+std::vector<HidBlockedNode> CDeviceChannel::BlockedNodes() const {
+    std::lock_guard lock(blockedMutex_);
+    return blocked_;
 }
 
 }  // namespace gmd

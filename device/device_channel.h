@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/hid_device.h"
 
@@ -59,8 +60,12 @@ class CDeviceChannel {
     // Walks the present interfaces and opens the first one that matches the identity: vendor
     // in the path, then vendor, product, usage page and usage of the opened collection. The
     // caller holds IoLock(). Marks the channel connected on success. 1 found, 0 not found,
-    // -1 enumeration failed.
+    // -1 enumeration failed. A search that found nothing also notes the present nodes of the
+    // identity that could not be opened (see BlockedNodes).
     int FindAndOpen();
+    // The nodes of the identity that the last FindAndOpen found present but could not open
+    // (none once the device is open). Safe from any thread.
+    std::vector<HidBlockedNode> BlockedNodes() const;
 
     CHidDevice& Hid() { return hid_; }
     std::mutex& IoLock() { return ioLock_; }
@@ -77,8 +82,11 @@ class CDeviceChannel {
     uint16_t usagePage_ = 0;
     std::atomic<int> connected_{0};
     std::atomic<int> lightSync_{0};
+    std::shared_ptr<HidBackend> backend_;
     CHidDevice hid_;
     std::mutex ioLock_;
+    mutable std::mutex blockedMutex_;
+    std::vector<HidBlockedNode> blocked_;
 };
 
 }  // namespace gmd

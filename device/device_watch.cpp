@@ -75,6 +75,8 @@ bool MouseDetectionPass(CDeviceChannel& mouse, const CDeviceChannel& keyboard,
             if (firstPass) {
                 events.FirstPassConnected();
             }
+        } else {
+            events.Absent();
         }
         return true;
     }

@@ -32,6 +32,9 @@ class MouseWatchEvents {
     // A pass that found the mouse still there: show synchronised lighting when another device
     // is connected.
     virtual void StillPresent(bool otherDeviceConnected) = 0;
+    // A pass that looked for the mouse and did not find it (also the first pass of a start
+    // without it): the window says what it knows, the channel's blocked nodes included.
+    virtual void Absent() = 0;
 };
 
 struct MouseDetectionTiming {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device/device_identity.h"
+
 namespace gmd {
 
 inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;
@@ -51,6 +53,13 @@ class HidConnection {
     virtual void Cancel() = 0;
 };
 
+// A present node of a wanted interface that could not be opened: the node and the system's
+// error number (EACCES when this user may not open it).
+struct HidBlockedNode {
+    std::string node;
+    int error = 0;
+};
+
 class HidBackend {
   public:
     virtual ~HidBackend() = default;
@@ -62,6 +71,12 @@ class HidBackend {
                                                 std::string& error) = 0;
     // Whether the node behind the path is still attached; opens nothing that needs rights.
     virtual bool IsPathPresent(const std::string& path) = 0;
+    // The present nodes carrying the interface that cannot be opened for reading and writing,
+    // so a user can be told why a device that is plugged in is not found. None where the
+    // backend opens whatever it lists.
+    virtual std::vector<HidBlockedNode> BlockedNodes(const DeviceIdentity& /*wanted*/) {
+        return {};
+    }
 };
 
 // Collection paths carry Windows-style markers so the vendor and product can be read from the

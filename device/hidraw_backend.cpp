@@ -603,13 +603,15 @@ std::unique_ptr<HidConnection> MakeFdHidConnection(int fd, HidReportFilter filte
 
 HidrawBackend::HidrawBackend(HidrawRoots roots) : roots_(std::move(roots)) {}
 
-bool HidrawBackend::Enumerate(std::vector<std::string>& paths) {
-    paths.clear();
-    DIR* dir = ::opendir(roots_.sysClassHidraw.c_str());
+namespace {
+
+// The node names of the class folder in number order; false without the folder.
+bool ListNodes(const HidrawRoots& roots, std::vector<std::pair<uint64_t, std::string>>& nodes) {
+    nodes.clear();
+    DIR* dir = ::opendir(roots.sysClassHidraw.c_str());
     if (dir == nullptr) {
         return false;
     }
-    std::vector<std::pair<uint64_t, std::string>> nodes;
     while (const dirent* entry = ::readdir(dir)) {
         uint64_t number = 0;
         if (ParseNodeName(entry->d_name, number)) {
@@ -618,7 +620,17 @@ bool HidrawBackend::Enumerate(std::vector<std::string>& paths) {
     }
     ::closedir(dir);
     std::sort(nodes.begin(), nodes.end());
+    return true;
+}
 
+}  // namespace
+
+bool HidrawBackend::Enumerate(std::vector<std::string>& paths) {
+    paths.clear();
+    std::vector<std::pair<uint64_t, std::string>> nodes;
+    if (!ListNodes(roots_, nodes)) {
+        return false;
+    }
     for (const auto& [number, name] : nodes) {
         NodeData node;
         std::string error;
@@ -691,6 +703,37 @@ std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, cons
         error = "cannot set up I/O on " + ref.devNode;
     }
     return connection;
+}
+
+std::vector<HidBlockedNode> HidrawBackend::BlockedNodes(const DeviceIdentity& wanted) {
+    std::vector<HidBlockedNode> blocked;
+    std::vector<std::pair<uint64_t, std::string>> nodes;
+    if (!ListNodes(roots_, nodes)) {
+        return blocked;
+    }
+    for (const auto& [number, name] : nodes) {
+        NodeData node;
+        std::string error;
+        if (!ReadNode(roots_, name, node, error) || node.attributes.vendorId != wanted.vendorId ||
+            node.attributes.productId != wanted.productId) {
+            continue;
+        }
+        const auto& collections = node.parsed.collections;
+        if (std::none_of(collections.begin(), collections.end(), [&](const HidCollection& c) {
+                return c.usagePage == wanted.usagePage && c.usage == wanted.usage;
+            })) {
+            continue;
+        }
+        // Opened as the device link opens it, and closed at once: only the refusal matters.
+        const std::string devNode = JoinPath(roots_.dev, name);
+        const int fd = ::open(devNode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != ENOENT) {  // a node that went is not blocked
+            blocked.push_back({devNode, errno});
+        }
+    }
+    return blocked;
 }
 
 bool HidrawBackend::IsPathPresent(const std::string& path) {

@@ -22,6 +22,7 @@ class HidrawBackend final : public HidBackend {
     std::unique_ptr<HidConnection> Open(const std::string& path, const HidOpenMode& mode,
                                         const HidReportFilter& filter, std::string& error) override;
     bool IsPathPresent(const std::string& path) override;
+    std::vector<HidBlockedNode> BlockedNodes(const DeviceIdentity& wanted) override;
 
   private:
     HidrawRoots roots_;

@@ -64,6 +64,9 @@ class TracingBackend final : public HidBackend {
         return std::make_unique<TracingConnection>(std::move(connection), sink_);
     }
     bool IsPathPresent(const std::string& path) override { return inner_->IsPathPresent(path); }
+    std::vector<HidBlockedNode> BlockedNodes(const DeviceIdentity& wanted) override {
+        return inner_->BlockedNodes(wanted);
+    }
 
   private:
     std::shared_ptr<HidBackend> inner_;

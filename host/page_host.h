@@ -34,8 +34,10 @@ class PageHost {
     virtual bool TakeLiveChanged(DeviceKind device) = 0;
     // The profile in force of a list from memory into its file.
     virtual void StoreProfile(profiles::ListId list) = 0;
-    // A message box of a language text id (or a literal); 1 when confirmed.
+    // A message box of a language text id (or a literal) that tells: its OK button only.
     virtual int ShowMessage(const std::string& text, bool isTextId = true) = 0;
+    // A message box that asks (OK and Cancel); true when the user chose OK.
+    virtual bool Ask(const std::string& text, bool isTextId = true) = 0;
     // A "%d" template text id filled in with a number.
     virtual std::string FormatTemplate(const std::string& textId, int number) = 0;
     // Runs a task on the UI thread later (safe from any thread).

@@ -13,14 +13,6 @@ constexpr const char* kExitLine = "键盘灯光线程设定退出";
 constexpr const char* kUnknownModeLine = "键盘灯光线程: 未知模式";
 constexpr size_t kMaxPendingClicks = 64;  // clicks faster than the steps are not hoarded
 
-bool WaitUntil(const StopEvent& stop, std::chrono::steady_clock::time_point until) {
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) {
-        return stop.IsSet();
-    }
-    return stop.Wait(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-}
-
 }  // namespace
 
 void KeyboardLightShared::SetFields(const KeyboardLightFields& fields) {
@@ -101,7 +93,7 @@ void RunKeyboardLightThread(KeyboardLightContext context, StopEvent& stop,
             DebugTrace(kUnknownModeLine);
             unknownModeTold = true;
         }
-        if (WaitUntil(stop, next)) {
+        if (stop.WaitUntil(next)) {
             break;
         }
     }

@@ -11,14 +11,6 @@ namespace {
 constexpr const char* kExitLine = "鼠标垫灯光线程设定退出";
 constexpr const char* kUnknownModeLine = "鼠标垫灯光线程: 未知模式";
 
-bool WaitUntil(const StopEvent& stop, std::chrono::steady_clock::time_point until) {
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) {
-        return stop.IsSet();
-    }
-    return stop.Wait(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-}
-
 }  // namespace
 
 void PadLightShared::SetFields(const PadLightFields& fields) {
@@ -83,7 +75,7 @@ void RunPadLightThread(PadLightContext context, StopEvent& stop, PadLightTiming 
             DebugTrace(kUnknownModeLine);
             unknownModeTold = true;
         }
-        if (WaitUntil(stop, next)) {
+        if (stop.WaitUntil(next)) {
             break;
         }
     }

@@ -12,15 +12,6 @@ namespace {
 constexpr const char* kExitLine = "鼠标灯光线程设定退出";
 constexpr const char* kUnknownModeLine = "鼠标灯光线程设定2";
 
-// Waits until `until` or the stop event; true when stopped.
-bool WaitUntil(const StopEvent& stop, std::chrono::steady_clock::time_point until) {
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) {
-        return stop.IsSet();
-    }
-    return stop.Wait(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-}
-
 }  // namespace
 
 void ChooseMouseLightMode(MouseBlocks& blocks, CDeviceChannel& channel, MouseLightShared& shared,
@@ -81,7 +72,7 @@ void RunMouseLightThread(MouseLightContext context, StopEvent& stop, MouseLightT
         }
         const MouseFrame frame = BuildMouseFrame(state.leds);
         context.shared.frames.Publish(state.leds, frame);
-        if (WaitUntil(stop, next)) {
+        if (stop.WaitUntil(next)) {
             break;
         }
     }

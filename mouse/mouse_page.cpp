@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "device/command_set.h"
 #include "device/device_channel.h"
@@ -16,8 +17,11 @@ namespace gmd::app {
 
 namespace {
 
-constexpr ui::DWORD kActiveStageColour = 0xFFFF0000;
+// The theme's accent marks what is active; red would read as an error.
+constexpr ui::DWORD kActiveStageColour = 0xFFFF6B35;
 constexpr ui::DWORD kStageColour = 0xFFFFFFFF;
+constexpr const char* kOnboardStyle = "onboard_btn";
+constexpr const char* kActiveOnboardStyle = "onboard_btn_active";
 
 std::string StageName(int stage, const char* suffix) {
     return "ms_DPI" + std::to_string(stage) + suffix;
@@ -160,6 +164,10 @@ void MousePage::ReadOut() {
     }
     mouse::ReadOutMouse(Channel(), blocks_);
     host_.StoreProfile(ListId::MouseDevice);
+    if (std::exchange(reportResetAfterReadOut_, false)) {
+        // The caller shows the blocks next; the box waits until the pages show them.
+        host_.PostToUi([this] { host_.ShowMessage("factory_reset_done"); });
+    }
 }
 
 void MousePage::RefreshOnRequest() {
@@ -191,18 +199,9 @@ void MousePage::RefreshControls() {
     }
 
     if (const auto range = mouse::SensorRangeOf(blocks_.SensorId())) {
-        for (int stage = 1; stage <= 6; ++stage) {
+        for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
             SetText(pm, StageName(stage, "_min"), std::string(range->min));
             SetText(pm, StageName(stage, "_max"), std::string(range->max));
-        }
-    }
-    // The sixth stage has no step in the live block; its slider shares the range and stays
-    // where its label says, so the two never disagree.
-    if (auto* slider = Find<ui::CSliderUI>(pm, StageName(6, "_slider"))) {
-        slider->SetMinValue(0);
-        slider->SetMaxValue(blocks_.DpiStepMax());
-        if (ui::CControlUI* label = pm.FindControl(StageName(6, "_label_value"))) {
-            slider->SetValue(ParseLeadingInt(label->GetText()) / 50 - 1);
         }
     }
     for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
@@ -219,21 +218,15 @@ void MousePage::RefreshControls() {
         }
     }
 
+    // A stage the mouse names beyond the five it keeps marks stage 1, as the mouse falls back.
     const int active = live[f::dpiStage];
-    if (active <= 5) {
-        for (int stage = 1; stage <= 6; ++stage) {
-            const ui::DWORD colour = stage == active + 1 ? kActiveStageColour : kStageColour;
-            SetTextColour(pm, StageName(stage, "_label_rank"), colour);
-            SetTextColour(pm, StageName(stage, "_label_value"), colour);
-        }
-    } else {
-        SetTextColour(pm, StageName(1, "_label_rank"), kActiveStageColour);
-        SetTextColour(pm, StageName(1, "_label_value"), kActiveStageColour);
-        for (int stage = 2; stage <= 4; ++stage) {
-            SetTextColour(pm, StageName(stage, "_label_rank"), kStageColour);
-            SetTextColour(pm, StageName(stage, "_label_value"), kStageColour);
-        }
+    const int marked = active < mouse::kDpiStages ? active + 1 : 1;
+    for (int stage = 1; stage <= mouse::kDpiStages; ++stage) {
+        const ui::DWORD colour = stage == marked ? kActiveStageColour : kStageColour;
+        SetTextColour(pm, StageName(stage, "_label_rank"), colour);
+        SetTextColour(pm, StageName(stage, "_label_value"), colour);
     }
+    ShowActiveOnboardProfile();
 
     ShowColourFields();
     if (auto* check = Find<ui::COptionUI>(pm, "ms_Deng_7color_check")) {
@@ -249,21 +242,32 @@ void MousePage::RefreshControls() {
 
     ShowPointerTips();
 
+    // Shown on every pass: after a switch, a load or an add the mouse holds the block's values,
+    // and a control still showing the previous ones would be sent back with the next change.
+    const int level = live[f::liftHeight];
+    const char* const heights[] = {"heightLow", "heightMiddle", "heightHigh"};
+    for (int i = 0; i < 3; ++i) {
+        if (auto* option = Find<ui::COptionUI>(pm, heights[i])) {
+            option->Selected(i == level, false);
+        }
+    }
+    const bool lineAdjust = live[f::lineAdjust] != 0;
+    if (auto* check = Find<ui::COptionUI>(pm, "ms_line_adjust")) {
+        check->Selected(lineAdjust, false);
+    }
     if (blocks_.fullRefresh) {
         blocks_.fullRefresh = false;
-        const int level = live[f::liftHeight];
-        const char* const heights[] = {"heightLow", "heightMiddle", "heightHigh"};
-        for (int i = 0; i < 3; ++i) {
-            if (auto* option = Find<ui::COptionUI>(pm, heights[i])) {
-                option->Selected(i == level, false);
-            }
-        }
         SetLiftHeight(level);
-        const bool lineAdjust = live[f::lineAdjust] != 0;
-        if (auto* check = Find<ui::COptionUI>(pm, "ms_line_adjust")) {
-            check->Selected(lineAdjust, false);
-        }
         SetLineAdjust(lineAdjust);
+    }
+}
+
+void MousePage::ShowActiveOnboardProfile() {
+    const int active = blocks_.ProfileIndex();
+    for (int index = 0; index < mouse::kProfileCount; ++index) {
+        if (ui::CControlUI* button = Pm().FindControl("ms_profile_" + std::to_string(index))) {
+            button->SetAttribute("style", index == active ? kActiveOnboardStyle : kOnboardStyle);
+        }
     }
 }
 
@@ -407,14 +411,21 @@ void MousePage::SwitchOnboardProfile(int index) {
 }
 
 void MousePage::RestoreDefaults() {
+    // It erases what the mouse keeps: only on the user's word.
+    if (!host_.Ask("confirm_factory_reset")) {
+        return;
+    }
+    if (FactoryReset(Channel()) != kResultSuccess) {
+        host_.ShowMessage("factory_reset_failed");
+        return;
+    }
     PutHostSettings(10, 3);
-    FactoryReset(Channel());
     // The mouse now holds its factory settings; read them back, from the mouse and not from the
     // profile in force, so the pages, the profile and the next send do not carry the old ones.
+    // The user is told once the pages show them.
     hostBlockFromProfile_ = false;
-    if (Channel().IsConnected()) {
-        host_.ReadOutLater(DeviceKind::Mouse, 500);
-    }
+    reportResetAfterReadOut_ = true;
+    host_.ReadOutLater(DeviceKind::Mouse, 500);
 }
 
 // ---- profiles -------------------------------------------------------------------------------

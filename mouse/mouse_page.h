@@ -121,11 +121,15 @@ class MousePage final : public mouse::MouseOperations {
     void ShowWheelLines();
     void ShowColourFields();
     void ShowPointerTips();
+    // The onboard profile the mouse is on, marked among its buttons.
+    void ShowActiveOnboardProfile();
 
     host::PageHost& host_;
     mouse::MouseBlocks blocks_;
     PointerApplier pointer_;
     bool hostBlockFromProfile_ = false;
+    // A factory reset waits for its read-back to be told to the user.
+    bool reportResetAfterReadOut_ = false;
 };
 
 }  // namespace gmd::app

@@ -35,6 +35,11 @@ bool StopEvent::Wait(int timeoutMs) const {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
 }
 
+bool StopEvent::WaitUntil(std::chrono::steady_clock::time_point deadline) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, deadline, [this] { return set_; });
+}
+
 int StopEvent::AddSetAction(std::function<void()> action) {
     std::lock_guard actionsLock(actionsMutex_);
     const int token = nextToken_++;

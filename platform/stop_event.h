@@ -1,6 +1,7 @@
 #pragma once
 // StopEvent: a manual-reset event, the stop signal of one worker thread.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -15,6 +16,8 @@ class StopEvent {
     bool IsSet() const;
     // true when set within the time; a negative time waits for ever.
     bool Wait(int timeoutMs) const;
+    // true when set before `deadline` (at once when it has passed: then only whether it is set).
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline) const;
 
     // Runs `action` on the setting thread when the event is set (at once when it already is),
     // so a thread blocked in a read that does not look at the event can be woken. Keep the

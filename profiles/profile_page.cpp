@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "profiles/profile_index.h"
 #include "profiles/profile_store.h"
 #include "ui/controls.h"
@@ -59,12 +60,32 @@ bool LinkRowVisible(ListId list, int removalCase) {
     }
 }
 
-ui::FileDialogOptions ProfileDialog(ListId list) {
+std::string LanguageText(const std::string& id) {
+    const ui::CResourceManager* texts = ui::CResourceManager::GetInstance();
+    return texts != nullptr ? texts->GetText(id) : id;
+}
+
+// A language text with its "%s" filled in; the text comes from a language file, never from a
+// printf-style formatter.
+std::string FillName(const std::string& pattern, const std::string& name) {
+    std::string text = pattern;
+    if (const size_t at = text.find("%s"); at != std::string::npos) {
+        text.replace(at, 2, name);
+    }
+    return text;
+}
+
+// The profile file dialogs start in the documents folder; an export offers the profile's own
+// name.
+ui::FileDialogOptions ProfileDialog(ListId list, const char* titleId,
+                                    const std::string& suggestedName = {}) {
     const std::string ext(InfoOf(list).extension.substr(1));  // "config", "led", "pro"
     ui::FileDialogOptions options;
     options.defaultExtension = ext;
-    options.initialName = "*." + ext;
-    options.filter = "(*." + ext + ") | *." + ext + " ||";
+    options.initialName = suggestedName.empty() ? "*." + ext : suggestedName + "." + ext;
+    options.directory = DocumentsFolder().string();
+    options.title = LanguageText(titleId);
+    options.filter = LanguageText("file_filter_" + ext) + " | *." + ext + " ||";
     return options;
 }
 
@@ -99,9 +120,8 @@ void ProfilePage::AddComboEntry(ListId list, const std::string& name, Row row) {
     combo->Add(item);
 }
 
-bool ProfilePage::Message(const char* textId, bool confirm) {
-    const int answer = host_.ShowMessage(textId);
-    return confirm ? answer == 1 : true;
+void ProfilePage::Message(const char* textId) {
+    host_.ShowMessage(textId);
 }
 
 // A file that could not be read or written: the message and, below it, which file and which
@@ -291,7 +311,9 @@ void ProfilePage::RunOperation(ListId list, ProfileOp op) {
                 Message("message_text_11");
                 return;
             }
-            if (selected < 0 || !Message("message_text_12", true)) {
+            if (selected < 0 || !host_.Ask(FillName(LanguageText("message_profile_delete"),
+                                                    combo->GetItemAt(selected)->GetText()),
+                                           false)) {
                 return;
             }
             if (!Report(profiles::DeleteProfile(id, selected))) {
@@ -319,7 +341,7 @@ void ProfilePage::RunOperation(ListId list, ProfileOp op) {
             if (selected < 0) {
                 return;
             }
-            const auto source = ui::GetOpenFileName(0, ProfileDialog(list));
+            const auto source = ui::GetOpenFileName(0, ProfileDialog(list, "file_import_title"));
             std::vector<uint8_t> checked;  // a refused file adds and changes nothing
             if (!source || !Report(profiles::CheckImportFile(id, *source, checked))) {
                 return;
@@ -344,7 +366,8 @@ void ProfilePage::RunOperation(ListId list, ProfileOp op) {
             if (selected < 0) {
                 return;
             }
-            const auto target = ui::GetSaveFileName(0, ProfileDialog(list));
+            const auto target = ui::GetSaveFileName(
+                0, ProfileDialog(list, "file_export_title", combo->GetItemAt(selected)->GetText()));
             if (target) {
                 Report(profiles::ExportProfile(id, selected, *target));
             }
@@ -374,14 +397,22 @@ void ProfilePage::RenameProfile(ListId list) {
     }
     const int selected = combo->GetCurSel();
     const std::string name = edit->GetText();
+    // A refused name leaves the profile as it was, and the edit shows so.
+    auto putBack = [&] {
+        if (selected >= 0) {
+            edit->SetText(combo->GetItemAt(selected)->GetText());
+        }
+    };
     if (name.empty()) {
         Message("message_text_14");
+        putBack();
         return;
     }
     if (selected < 0) {
         return;
     }
     if (!Report(profiles::RenameProfile(list, selected, name))) {
+        putBack();
         return;
     }
     ui::CControlUI* item = combo->GetItemAt(selected);
@@ -396,7 +427,9 @@ std::optional<std::string> ProfilePage::ChooseProgram() {
     ui::FileDialogOptions options;
     options.defaultExtension = "";
     options.initialName = "*";
-    options.filter = "(*) | * ||";
+    options.directory = DocumentsFolder().string();
+    options.title = LanguageText("file_program_title");
+    options.filter = LanguageText("file_filter_all") + " | * ||";
     options.promptOverwrite = false;
     return ui::GetOpenFileName(0, options);
 }

@@ -70,7 +70,7 @@ class ProfilePage final : public profiles::ProfileOperations {
     // row style, copied rows plain.
     enum class Row { StartUp, Added, Copied };
     void AddComboEntry(ListId list, const std::string& name, Row row);
-    bool Message(const char* textId, bool confirm = false);
+    void Message(const char* textId);
     void FileMessage(const char* textId);
     bool Report(profiles::OpResult result);  // true when Ok
     std::vector<uint8_t> BlobFromMemory(ListId list);

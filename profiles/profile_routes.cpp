@@ -77,6 +77,9 @@ host::RouteTable<ProfileOperations> ProfileRoutes() {
             [list](Ops& p, const Event&) { p.ChooseLinkedProgram(list); });
         add("click", stem + "_profile_edit_save_btn",
             [list](Ops& p, const Event&) { p.RenameProfile(list); });
+        // Return in the name field saves the name as its button does.
+        add("return", stem + "_profile_name_edit",
+            [list](Ops& p, const Event&) { p.RenameProfile(list); });
         add("selectchanged", stem + "_profile_link_check",
             [list](Ops& p, const Event& e) { p.LinkCheckChanged(list, e.selected); });
         add("itemselect", stem + "_profile_combo",

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running need (trayer: a tray host
-# for the desktop-session test and the benchmark under Xvfb; desktop-file-utils and appstream
-# validate the installed menu entry and metainfo). Idempotent: when all are present
+# for the desktop-session test and the benchmark under Xvfb; openbox, xdotool and x11-utils: a
+# window manager, clicks and xprop for the desktop-session test of maximise and restore;
+# qt6-translations-l10n: Qt's own texts in Chinese; desktop-file-utils and appstream validate
+# the installed menu entry and metainfo). Idempotent: when all are present
 # it only checks; it runs apt-get update only when something is missing.
 set -euo pipefail
 
@@ -10,7 +12,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
-    libxcb1-dev libxcb-res0-dev xvfb xauth trayer
+    libxcb1-dev libxcb-res0-dev xvfb xauth trayer openbox xdotool x11-utils
+    qt6-translations-l10n
     desktop-file-utils appstream
 )
 

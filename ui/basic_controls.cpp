@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -7,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <algorithm>
+#include <functional>
 
 #include "ui/controls.h"
 #include "ui/paint_manager.h"
@@ -443,8 +446,55 @@ std::string CEditUI::GetClass() const {
     return "Edit";
 }
 
+namespace {
+
+// A line edit where Return commits the text and Escape brings back the text it had when the
+// user started editing (when it took the focus, or when it was last committed).
+class EditWidget final : public QLineEdit {
+  public:
+    std::function<void()> onReturn;
+    std::function<void()> onRestored;
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        committed_ = text();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !isReadOnly()) {
+            committed_ = text();
+            event->accept();
+            if (onReturn) {
+                onReturn();
+            }
+            return;
+        }
+        if (key == Qt::Key_Escape && !isReadOnly() && text() != committed_) {
+            setText(committed_);
+            event->accept();
+            if (onRestored) {
+                onRestored();
+            }
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+  private:
+    QString committed_;
+};
+
+}  // namespace
+
 QWidget* CEditUI::CreateWidget() {
-    auto* edit = new QLineEdit;
+    auto* edit = new EditWidget;
+    edit->onReturn = [this] { Notify(notify::kReturn); };
+    // The old text is back: whoever followed the edit hears it as a change.
+    edit->onRestored = [this, edit] {
+        text_ = edit->text().toStdString();
+        Notify(notify::kTextChanged);
+    };
     edit->setMaxLength(maxChar_);
     edit->setReadOnly(readOnly_);
     edit->setEchoMode(password_ ? QLineEdit::Password : QLineEdit::Normal);

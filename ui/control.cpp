@@ -319,6 +319,9 @@ void CControlUI::ReloadText() {
         ApplyText();
         NotifyParentChanged();
     }
+    if (!toolTipTextId_.empty()) {
+        SetToolTipTextId(toolTipTextId_);
+    }
 }
 
 void CControlUI::ApplyText() {
@@ -327,7 +330,14 @@ void CControlUI::ApplyText() {
     }
 }
 
+void CControlUI::SetToolTipTextId(const std::string& id) {
+    std::string kept = id;  // may be our own member, which SetToolTip clears
+    SetToolTip(kept.empty() ? std::string() : CResourceManager::GetInstance()->GetText(kept));
+    toolTipTextId_ = std::move(kept);
+}
+
 void CControlUI::SetToolTip(const std::string& text) {
+    toolTipTextId_.clear();
     toolTip_ = text;
     if (widget_) {
         widget_->setToolTip(QString::fromStdString(text));
@@ -532,7 +542,8 @@ RECT CControlUI::GetPos() const {
 AttrStatus CControlUI::SetAttribute(const std::string& name, const std::string& value) {
     // Attributes of every control (names compare without case):
     //   name="id"             text="literal"        textid="language text id" (resource text)
-    //   tooltip="text"        userdata="text"       visible="true|false"   enabled="true|false"
+    //   tooltip="text"        tooltipid="language text id"                 userdata="text"
+    //   visible="true|false"  enabled="true|false"
     //   width="px"            height="px"           padding="l,t,r,b"
     //   bkcolor="#AARRGGBB"   bkimage="image"       textcolor="#AARRGGBB"
     //   bordercolor="#AARRGGBB"  bordersize="px"    borderround="px"
@@ -556,6 +567,8 @@ AttrStatus CControlUI::SetAttribute(const std::string& name, const std::string& 
         SetResourceText(true);
     } else if (key == "tooltip") {
         SetToolTip(value);
+    } else if (key == "tooltipid") {
+        SetToolTipTextId(value);
     } else if (key == "userdata") {
         SetUserData(value);
     } else if (key == "visible") {

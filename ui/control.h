@@ -48,7 +48,10 @@ class CControlUI {
     const std::string& GetUserData() const { return userData_; }
     void SetUserData(const std::string& data) { userData_ = data; }
     std::string GetToolTip() const { return toolTip_; }
+    // A literal tool tip; it replaces one given by text id.
     void SetToolTip(const std::string& text);
+    // A tool tip by language text id: follows language switches (ReloadText).
+    void SetToolTipTextId(const std::string& id);
 
     bool IsVisible() const;  // own flag and every parent's
     virtual void SetVisible(bool visible);
@@ -158,6 +161,7 @@ class CControlUI {
     bool resourceText_ = false;
     std::string userData_;
     std::string toolTip_;
+    std::string toolTipTextId_;
     bool visible_ = true;
     bool enabled_ = true;
     bool mouseEnabled_ = true;

@@ -84,7 +84,7 @@ bool ParseIntList(const std::string& text, size_t count, std::vector<int>& out) 
 
 // How many numbers a <Window> attribute takes; 0 for names that are none.
 size_t WindowAttributeNumbers(const std::string& lowerName) {
-    if (lowerName == "caption") {
+    if (lowerName == "caption" || lowerName == "sizebox") {
         return 4;
     }
     if (lowerName == "size" || lowerName == "roundcorner" || lowerName == "mininfo") {
@@ -164,8 +164,13 @@ class CDialogBuilder::Build {
 
         // Window attributes, checked now and handed to the manager once the tree is built.
         std::map<std::string, std::vector<int>> window;
+        std::string titleTextId;
         for (const XmlAttribute& attribute : root.attributes) {
             const std::string name = Lower(attribute.name);
+            if (name == "titleid") {
+                titleTextId = attribute.value;
+                continue;
+            }
             const size_t count = WindowAttributeNumbers(name);
             if (count == 0) {
                 Fail(source, attribute.line,
@@ -203,11 +208,16 @@ class CDialogBuilder::Build {
             return nullptr;
         }
         if (manager_ != nullptr && includeDepth == 0) {
+            if (!titleTextId.empty()) {
+                manager_->SetTitleTextId(titleTextId);
+            }
             for (const auto& [name, v] : window) {
                 if (name == "size") {
                     manager_->SetInitSize(v[0], v[1]);
                 } else if (name == "caption") {
                     manager_->GetCaptionRect() = RECT{v[0], v[1], v[2], v[3]};
+                } else if (name == "sizebox") {
+                    manager_->SetSizeBox(RECT{v[0], v[1], v[2], v[3]});
                 } else if (name == "roundcorner") {
                     manager_->SetRoundCorner(v[0], v[1]);
                 } else {

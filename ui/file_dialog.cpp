@@ -4,6 +4,7 @@
 #include "ui/file_dialog.h"
 
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <atomic>
 #include <vector>
 
@@ -78,6 +79,7 @@ std::optional<std::string> RunDialog(HWND owner, const FileDialogOptions& option
         dialog.setDefaultSuffix(QString::fromStdString(BareExtension(options.defaultExtension)));
     }
     // "*.png" only repeats the filter; a real name is offered for editing.
+    dialog.setDirectory(QString::fromStdString(options.directory));
     if (!options.initialName.empty() && !HasWildcard(options.initialName)) {
         dialog.selectFile(QString::fromStdString(options.initialName));
     }
@@ -87,7 +89,13 @@ std::optional<std::string> RunDialog(HWND owner, const FileDialogOptions& option
     return dialog.selectedFiles().front().toStdString();
 }
 
-std::optional<std::string> Ask(HWND owner, const FileDialogOptions& options, bool save) {
+std::optional<std::string> Ask(HWND owner, const FileDialogOptions& asked, bool save) {
+    FileDialogOptions options = asked;
+    if (options.directory.empty()) {
+        // Not the working directory, which for a program started from the menu is "/".
+        options.directory =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    }
     if (FileDialogResponder responder = g_responder.load()) {
         std::optional<std::string> answer = responder(save, options);
         if (answer && save) {
@@ -121,7 +129,11 @@ std::string ConvertFilter(const std::string& windowsFilter) {
         if (!result.empty()) {
             result += ";;";
         }
-        result += description + " (" + patterns + ")";
+        const std::string shown = "(" + patterns + ")";
+        const bool showsPatterns =
+            description.size() >= shown.size() &&
+            description.compare(description.size() - shown.size(), shown.size(), shown) == 0;
+        result += showsPatterns ? description : description + " " + shown;
     }
     return result;
 }

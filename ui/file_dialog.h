@@ -13,11 +13,13 @@ struct FileDialogOptions {
     std::string filter;
     std::string defaultExtension;  // added when the user types a name without one
     std::string initialName;       // "*.png" or a file name
+    std::string directory;         // where the dialog starts; empty: the documents folder
     std::string title;
     bool promptOverwrite = true;  // save dialogs
 };
 
-// Turns a Windows-style filter into Qt's form: "(*.config) (*.config)".
+// Turns a Windows-style filter into Qt's form: "Profile files|*.config||" gives
+// "Profile files (*.config)"; a description that already shows its patterns is kept as it is.
 std::string ConvertFilter(const std::string& windowsFilter);
 
 // The chosen path, or nothing when cancelled.

@@ -12,6 +12,7 @@
 
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
+#include "ui/screen_placement.h"
 #include "ui/window.h"
 
 namespace gmd::ui {
@@ -247,7 +248,7 @@ void CMenuWnd::ResizeMenu() {
     if ((impl_->alignment & eMenuAlignment_Top) == 0) {
         topLeft.ry() -= size.height();
     }
-    menu->move(topLeft);
+    menu->move(FitOnPointerScreen(QRect(topLeft, size)).topLeft());
 }
 
 void CMenuWnd::Close() {

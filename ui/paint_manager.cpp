@@ -12,6 +12,7 @@
 
 #include "ui/control.h"
 #include "ui/controls.h"
+#include "ui/resource_manager.h"
 #include "ui/window.h"
 
 namespace gmd::ui {
@@ -72,6 +73,15 @@ CPaintManagerUI::~CPaintManagerUI() {
 
 void CPaintManagerUI::Init(CWindowWnd* window) {
     window_ = window;
+}
+
+void CPaintManagerUI::ReloadTitle() {
+    const CResourceManager* resources = CResourceManager::GetInstance();
+    // Before the language texts are loaded the window keeps the name it was created with
+    // rather than showing a text id.
+    if (window_ != nullptr && !titleTextId_.empty() && resources->HasText(titleTextId_)) {
+        window_->SetWindowTitle(resources->GetText(titleTextId_));
+    }
 }
 
 QWidget* CPaintManagerUI::GetPaintWidget() const {

@@ -68,6 +68,14 @@ class CPaintManagerUI {
     void SetRoundCorner(int cx, int cy) { roundCorner_ = {cx, cy}; }
     SIZE GetMinInfo() const { return minInfo_; }
     void SetMinInfo(int cx, int cy) { minInfo_ = {cx, cy}; }
+    // How far in from each edge a press resizes the window (all 0: not resizable by its edges).
+    const RECT& GetSizeBox() const { return sizeBox_; }
+    void SetSizeBox(const RECT& box) { sizeBox_ = box; }
+    // The window title as a language text id; shown by the window and again after a language
+    // switch (ReloadTitle), once the language has that text.
+    const std::string& GetTitleTextId() const { return titleTextId_; }
+    void SetTitleTextId(const std::string& id) { titleTextId_ = id; }
+    void ReloadTitle();
 
     // DPI of this window (96 = 100 %); Qt does the real scaling, this is what the app asks for.
     CDPI* GetDPIObj() { return &dpi_; }
@@ -103,6 +111,8 @@ class CPaintManagerUI {
     RECT captionRect_;
     SIZE roundCorner_;
     SIZE minInfo_;
+    RECT sizeBox_;
+    std::string titleTextId_;
     CDPI dpi_;
     bool destroying_ = false;
 

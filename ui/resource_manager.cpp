@@ -610,6 +610,7 @@ void CResourceManager::ReloadText() {
         if (CControlUI* root = manager->GetRoot()) {
             root->ReloadText();
         }
+        manager->ReloadTitle();
     }
 }
 

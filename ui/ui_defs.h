@@ -62,6 +62,8 @@ inline constexpr const char* kItemClick = "itemclick";
 inline constexpr const char* kValueChanged = "valuechanged";
 inline constexpr const char* kMoveValueChanged = "movevaluechanged";
 inline constexpr const char* kTextChanged = "textchanged";
+// Return pressed in an edit: the text is committed.
+inline constexpr const char* kReturn = "return";
 inline constexpr const char* kKillFocus = "killfocus";
 inline constexpr const char* kSetFocus = "setfocus";
 inline constexpr const char* kMouseEnter = "msenter";

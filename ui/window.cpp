@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -31,6 +32,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/text.h"
 #include "ui/control.h"
@@ -287,6 +289,100 @@ struct ModalRun {
     UINT result = 0;
 };
 
+// A window with a maximise button (or edges that resize it) can be maximised from its caption.
+bool IsMaximisable(CPaintManagerUI& pm) {
+    const RECT& box = pm.GetSizeBox();
+    return pm.FindControl("maxbtn") != nullptr || box.left > 0 || box.top > 0 || box.right > 0 ||
+           box.bottom > 0;
+}
+
+// The title bar shows "restore" while the window is maximised and "maximise" otherwise.
+void ShowStateButtons(CPaintManagerUI& pm, bool maximised) {
+    CControlUI* maxButton = pm.FindControl("maxbtn");
+    CControlUI* restoreButton = pm.FindControl("restorebtn");
+    if (maxButton == nullptr || restoreButton == nullptr) {
+        return;
+    }
+    CControlUI* shown = maximised ? restoreButton : maxButton;
+    CControlUI* hidden = maximised ? maxButton : restoreButton;
+    const bool hadFocus = hidden->IsFocused();
+    shown->SetVisible(true);
+    hidden->SetVisible(false);
+    if (hadFocus) {
+        shown->SetFocus();  // a keyboard user stays on the button that replaced it
+    }
+}
+
+// A strip along an edge (or a corner) of a resizable frameless window: a press there hands the
+// resize to the window system, or follows the pointer where there is none that can.
+class SizeGrip final : public QWidget {
+  public:
+    SizeGrip(QWidget* window, Qt::Edges edges) : QWidget(window), edges_(edges) {
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        setObjectName(QStringLiteral("gmd_size_grip"));
+        const bool horizontal = (edges & (Qt::LeftEdge | Qt::RightEdge)) != 0;
+        const bool vertical = (edges & (Qt::TopEdge | Qt::BottomEdge)) != 0;
+        if (horizontal && vertical) {
+            const bool falling =
+                edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
+            setCursor(falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+        } else {
+            setCursor(horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor);
+        }
+    }
+    Qt::Edges Edges() const { return edges_; }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) {
+            QWidget::mousePressEvent(event);
+            return;
+        }
+        event->accept();
+        QWindow* handle = window()->windowHandle();
+        if (handle != nullptr && handle->startSystemResize(edges_)) {
+            return;
+        }
+        resizing_ = true;
+        pressed_ = event->globalPosition().toPoint();
+        start_ = window()->geometry();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!resizing_) {
+            QWidget::mouseMoveEvent(event);
+            return;
+        }
+        const QPoint delta = event->globalPosition().toPoint() - pressed_;
+        const QSize minimum = window()->minimumSize();
+        QRect r = start_;
+        if (edges_ & Qt::LeftEdge) {
+            r.setLeft(std::min(r.left() + delta.x(), r.right() + 1 - minimum.width()));
+        }
+        if (edges_ & Qt::RightEdge) {
+            r.setRight(std::max(r.right() + delta.x(), r.left() - 1 + minimum.width()));
+        }
+        if (edges_ & Qt::TopEdge) {
+            r.setTop(std::min(r.top() + delta.y(), r.bottom() + 1 - minimum.height()));
+        }
+        if (edges_ & Qt::BottomEdge) {
+            r.setBottom(std::max(r.bottom() + delta.y(), r.top() - 1 + minimum.height()));
+        }
+        window()->setGeometry(r);
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        resizing_ = false;
+        QWidget::mouseReleaseEvent(event);
+    }
+
+  private:
+    Qt::Edges edges_;
+    bool resizing_ = false;
+    QPoint pressed_;
+    QRect start_;
+};
+
 }  // namespace
 
 // The top-level widget of a window: forwards what the window system tells it.
@@ -307,6 +403,11 @@ class CWindowWnd::Host final : public QWidget {
 
     void showEvent(QShowEvent* event) override {
         QWidget::showEvent(event);
+        PostInit();
+    }
+
+  public:
+    void PostInit() {
         if (initPosted_) {
             return;
         }
@@ -322,6 +423,7 @@ class CWindowWnd::Host final : public QWidget {
             Qt::QueuedConnection);
     }
 
+  protected:
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         WindowImplBase* impl = Impl();
@@ -329,6 +431,7 @@ class CWindowWnd::Host final : public QWidget {
             return;
         }
         ApplyRoundCorner(impl->GetPaintManager().GetRoundCorner());
+        PlaceSizeGrips();
         if (impl->GetPaintManager().GetRoot() != nullptr) {
             Send(impl, notify::kWindowSize);
         }
@@ -336,6 +439,10 @@ class CWindowWnd::Host final : public QWidget {
 
     void changeEvent(QEvent* event) override {
         QWidget::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange) {
+            OnWindowStateChange();
+            return;
+        }
         if (event->type() != QEvent::ActivationChange || owner_ == nullptr) {
             return;
         }
@@ -352,30 +459,130 @@ class CWindowWnd::Host final : public QWidget {
             return;
         }
         event->accept();
-        if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+        // The move starts once the pointer moves: a click, or the first half of a double
+        // click, leaves the window where it is.
+        movePending_ = true;
+        pressedAt_ = event->globalPosition().toPoint();
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        WindowImplBase* impl = Impl();
+        if (event->button() != Qt::LeftButton || !InCaption(event->position().toPoint()) ||
+            impl == nullptr || !IsMaximisable(impl->GetPaintManager())) {
+            QWidget::mouseDoubleClickEvent(event);
             return;
         }
-        // No window manager move (offscreen, some X11 setups): follow the pointer ourselves.
-        dragging_ = true;
-        dragOffset_ = event->globalPosition().toPoint() - pos();
+        event->accept();
+        movePending_ = false;
+        if (isMaximized()) {
+            impl->Restore();
+        } else {
+            impl->Maximize();
+        }
     }
 
     void mouseMoveEvent(QMouseEvent* event) override {
+        const QPoint global = event->globalPosition().toPoint();
+        if (movePending_ &&
+            (global - pressedAt_).manhattanLength() >= QApplication::startDragDistance()) {
+            movePending_ = false;
+            event->accept();
+            if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+                return;
+            }
+            // No window manager move (offscreen, some X11 setups): follow the pointer
+            // ourselves.
+            dragging_ = true;
+            dragOffset_ = pressedAt_ - pos();
+        }
         if (!dragging_) {
             QWidget::mouseMoveEvent(event);
             return;
         }
-        move(event->globalPosition().toPoint() - dragOffset_);
+        move(global - dragOffset_);
         event->accept();
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override {
+        movePending_ = false;
         if (dragging_ && event->button() == Qt::LeftButton) {
             dragging_ = false;
             event->accept();
             return;
         }
         QWidget::mouseReleaseEvent(event);
+    }
+
+  public:
+    // Edge strips for the layout's size box; none when it has no size box.
+    void MakeSizeGrips(const RECT& box) {
+        if (box.left <= 0 && box.top <= 0 && box.right <= 0 && box.bottom <= 0) {
+            return;
+        }
+        sizeBox_ = box;
+        for (const Qt::Edges edges :
+             {Qt::Edges(Qt::LeftEdge), Qt::Edges(Qt::RightEdge), Qt::Edges(Qt::TopEdge),
+              Qt::Edges(Qt::BottomEdge), Qt::LeftEdge | Qt::TopEdge, Qt::RightEdge | Qt::TopEdge,
+              Qt::LeftEdge | Qt::BottomEdge, Qt::RightEdge | Qt::BottomEdge}) {
+            grips_.push_back(new SizeGrip(this, edges));
+        }
+        PlaceSizeGrips();
+    }
+
+  private:
+    void PlaceSizeGrips() {
+        const bool show = !isMaximized() && !isFullScreen();
+        const int w = width();
+        const int h = height();
+        const int l = sizeBox_.left;
+        const int t = sizeBox_.top;
+        const int r = sizeBox_.right;
+        const int b = sizeBox_.bottom;
+        // Corners take twice the strip, so they are easy to hit.
+        const int cx = 2 * std::max(l, r);
+        const int cy = 2 * std::max(t, b);
+        for (SizeGrip* grip : grips_) {
+            QRect area;
+            switch (grip->Edges().toInt()) {
+                case Qt::LeftEdge:
+                    area = QRect(0, cy, l, h - 2 * cy);
+                    break;
+                case Qt::RightEdge:
+                    area = QRect(w - r, cy, r, h - 2 * cy);
+                    break;
+                case Qt::TopEdge:
+                    area = QRect(cx, 0, w - 2 * cx, t);
+                    break;
+                case Qt::BottomEdge:
+                    area = QRect(cx, h - b, w - 2 * cx, b);
+                    break;
+                case Qt::LeftEdge | Qt::TopEdge:
+                    area = QRect(0, 0, cx, cy);
+                    break;
+                case Qt::RightEdge | Qt::TopEdge:
+                    area = QRect(w - cx, 0, cx, cy);
+                    break;
+                case Qt::LeftEdge | Qt::BottomEdge:
+                    area = QRect(0, h - cy, cx, cy);
+                    break;
+                default:
+                    area = QRect(w - cx, h - cy, cx, cy);
+                    break;
+            }
+            grip->setGeometry(area);
+            grip->setVisible(show && !area.isEmpty());
+            grip->raise();
+        }
+    }
+
+    void OnWindowStateChange() {
+        WindowImplBase* impl = Impl();
+        if (impl == nullptr) {
+            return;
+        }
+        ApplyRoundCorner(impl->GetPaintManager().GetRoundCorner());
+        PlaceSizeGrips();
+        ShowStateButtons(impl->GetPaintManager(), isMaximized());
     }
 
   private:
@@ -424,8 +631,12 @@ class CWindowWnd::Host final : public QWidget {
 
     bool initPosted_ = false;
     bool active_ = false;
+    bool movePending_ = false;
+    QPoint pressedAt_;
     bool dragging_ = false;
     QPoint dragOffset_;
+    RECT sizeBox_;
+    std::vector<SizeGrip*> grips_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -527,6 +738,12 @@ void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
     if (activate) {
         Raise(w);
         w->activateWindow();
+    }
+}
+
+void CWindowWnd::PostWindowInit() {
+    if (auto* host = static_cast<Host*>(widget_.data()); host != nullptr && !destroyed_) {
+        host->PostInit();
     }
 }
 
@@ -849,6 +1066,8 @@ void WindowImplBase::BuildLayout(bool sizeGiven) {
     if (minimum.cx > 0 || minimum.cy > 0) {
         w->setMinimumSize(std::max(minimum.cx, 0), std::max(minimum.cy, 0));
     }
+    static_cast<Host*>(w)->MakeSizeGrips(m_pm.GetSizeBox());
+    m_pm.ReloadTitle();
     InitWindow();
 }
 

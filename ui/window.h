@@ -40,6 +40,9 @@ class CWindowWnd {
     HWND Create(HWND parent, const std::string& name, DWORD style, DWORD exStyle, int x = 0,
                 int y = 0, int cx = 0, int cy = 0);
     void ShowWindow(bool show = true, bool takeFocus = true);
+    // Delivers the "windowinit" notification a window gets on its first show, for a window
+    // that starts without being shown; once either way.
+    void PostWindowInit();
     bool IsWindowVisible() const;
     bool IsMinimized() const;
     void Minimize();

@@ -171,6 +171,23 @@ bool ShootPaletteDialog(app::CMainWnd& window, const std::string& path) {
     return true;
 }
 
+// The window once the mouse has gone: the no-device page. Taken last, as it unplugs the mouse.
+bool ShootNoDevice(app::CMainWnd& window, emu::EmulatedDevice& mouse, const std::string& outDir) {
+    mouse.Unplug();
+    Settle(2500);  // a detection pass, then the self-closing "disconnected" box
+    window.ShowWindow(true, true);
+    window.Restore();
+    Settle(300);
+    const QPixmap picture = window.GetWidget()->grab();
+    const std::string path = outDir + "/no-device.png";
+    if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+        std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,6 +279,9 @@ int main(int argc, char** argv) {
         ++failures;
     }
     window->SwitchLanguage(language);
+    if (!ShootNoDevice(*window, mouse, outDir)) {
+        ++failures;
+    }
 
     window->Close(0);
     ui::CPaintManagerUI::PostQuitMessage(0);

@@ -229,17 +229,20 @@ ui::CWindowWnd* WindowOf(QWidget* widget) {
     return nullptr;
 }
 
-// Watches for modal message boxes: records each one's text and, unless told to leave them,
-// closes it (result 0) once it has been open for `closeAfter`.
+// Watches for modal message boxes: records each one's text and buttons and, unless told to
+// leave them, answers it (`answer`: 0 as Cancel or the close button, 1 as OK) once it has been
+// open for `closeAfter`.
 class BoxWatcher {
   public:
     struct Box {
         std::string text;
         bool isTextId = false;
+        bool asks = false;  // its Cancel button is there
     };
 
-    explicit BoxWatcher(std::chrono::milliseconds closeAfter = 300ms, bool close = true)
-        : closeAfter_(closeAfter), close_(close) {
+    explicit BoxWatcher(std::chrono::milliseconds closeAfter = 300ms, bool close = true,
+                        int answer = 0)
+        : closeAfter_(closeAfter), close_(close), answer_(answer) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
         timer_.start(10);
     }
@@ -259,13 +262,17 @@ class BoxWatcher {
                         box.text = text->GetText();
                         box.isTextId = text->IsResourceText();
                     }
+                    if (ui::CControlUI* cancel =
+                            impl->GetPaintManager().FindControl("cancel_btn")) {
+                        box.asks = cancel->IsVisible();
+                    }
                 }
                 boxes.push_back(box);
             }
         }
         if (close_ && current_ != nullptr && BoxClock::now() - openedAt_ >= closeAfter_) {
             if (ui::CWindowWnd* window = WindowOf(current_)) {
-                window->Close(0);
+                window->Close(static_cast<ui::UINT>(answer_));
             }
         }
     }
@@ -275,6 +282,7 @@ class BoxWatcher {
     BoxClock::time_point openedAt_;
     std::chrono::milliseconds closeAfter_;
     bool close_;
+    int answer_;
 };
 
 class AppTest : public ::testing::Test {

@@ -1,21 +1,20 @@
 // The message box (results, the self-closing variant, templates), the palette dialog (picks, OK,
-// Cancel, Escape and close, its texts) and the about window (placement, link, release).
+// Cancel, Escape and close, placement on the screen, its texts) and the about window (placement,
+// release).
 
 #include "app/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QObject>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTimer>
 #include <QToolTip>
-#include <QUrl>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
@@ -95,30 +94,40 @@ std::string Text(const std::string& id) {
 
 class DialogsTest : public AppTest {};
 
-TEST_F(DialogsTest, MessageBoxReturnsOneForConfirmOnly) {
+TEST_F(DialogsTest, MessageBoxReturnsOneForConfirmOnlyAndOffersCancelOnlyWhenItAsks) {
     CMainWnd* wnd = CreateMainWnd();
     struct Case {
         const char* button;
         const char* text;
         bool isTextId;
+        bool ask;
         int expected;
     };
     const Case cases[] = {
-        {"confirm_btn", "message_text_3", true, 1},
-        {"cancel_btn", "a literal message", false, 0},
-        {"closebtn", "message_text_3", true, 0},
+        {"confirm_btn", "message_text_3", true, false, 1},
+        {"closebtn", "a literal message", false, false, 0},
+        {"confirm_btn", "message_text_12", true, true, 1},
+        {"cancel_btn", "a literal question", false, true, 0},
+        {"closebtn", "message_text_12", true, true, 0},
     };
     ASSERT_NE(Text("message_text_3"), "message_text_3") << "the language file lacks the text";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.button);
+        SCOPED_TRACE(std::string(c.button) + (c.ask ? " asking" : " telling"));
         std::string shown;
+        bool cancelShown = !c.ask;
         WhenShown("MsgWnd", [&](QWidget* top) {
             if (ui::CControlUI* message = ControlIn(top, "MessageText")) {
                 shown = message->GetShownText();
             }
+            if (ui::CControlUI* cancel = ControlIn(top, "cancel_btn")) {
+                cancelShown = cancel->GetWidget()->isVisible();
+            }
             Click(top, c.button);
         });
-        EXPECT_EQ(wnd->ShowMessageBox(c.text, c.isTextId), c.expected);
+        const int result = c.ask ? (wnd->AskMessageBox(c.text, c.isTextId) ? 1 : 0)
+                                 : wnd->ShowMessageBox(c.text, c.isTextId);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(cancelShown, c.ask);
         EXPECT_EQ(shown, c.isTextId ? Text(c.text) : std::string(c.text));
         EXPECT_EQ(TopLevel("MsgWnd"), nullptr);
     }
@@ -259,7 +268,7 @@ TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
         {"hex then Escape", Pick::Hex, "Escape", 2},
         {"preset then close", Pick::Preset, "closebtn", 2},
     };
-    QCursor::setPos(300, 200);
+    QCursor::setPos(100, 200);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ui::DWORD picked = kStart;
@@ -317,6 +326,21 @@ TEST_F(DialogsTest, PaletteDialogTakesPresetButtonsOfItsLayout) {
         EXPECT_EQ(dialog.GetColor(), c.expected);
         EXPECT_TRUE(HasTrace("hongse"));
     }
+}
+
+// Near the screen's lower right corner the rule would put OK out of reach: the dialog moves
+// onto the screen instead.
+TEST_F(DialogsTest, PaletteDialogStaysOnTheScreen) {
+    QCursor::setPos(700, 700);
+    QRect shownAt;
+    WhenShown("UIPalletDialog", [&](QWidget* top) {
+        shownAt = top->geometry();
+        EXPECT_TRUE(top->screen()->availableGeometry().contains(shownAt));
+        Click(top, "closebtn");
+    });
+    CPalletDialog dialog("GmPalletDialog.xml", 0xFF010203);
+    EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
+    EXPECT_FALSE(shownAt.isEmpty());
 }
 
 TEST_F(DialogsTest, PaletteDialogWithoutAPaletteNeverReturnsOk) {
@@ -444,41 +468,37 @@ TEST_F(DialogsTest, PalettesSpeakChinese) {
     wnd->SwitchLanguage(0);
 }
 
-// Takes the URLs the about window asks the desktop to open.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-  public slots:
-    void Open(const QUrl& url) { urls.push_back(url.toString().toStdString()); }
-
-  public:
-    std::vector<std::string> urls;
-};
-
-TEST_F(DialogsTest, AboutCommandPlacesTheWindowAndItsLinkOpensTheHomePage) {
+// The about window opens at its rule's place (twice the main window's left edge, half its
+// bottom edge less 80) where that is on the screen, and is moved onto it where not. It has no
+// web link: the project has no page of its own.
+TEST_F(DialogsTest, AboutCommandPlacesTheWindowOnTheScreen) {
     CMainWnd* wnd = CreateMainWnd();
-    wnd->MoveWindow(120, 90);
-    ASSERT_TRUE(SpinUntil([&] { return wnd->GetWindowRect().left == 120; }));
-    const ui::RECT main = wnd->GetWindowRect();
+    const QRect work = wnd->GetWidget()->screen()->availableGeometry();
+    for (const QPoint mainAt : {QPoint(120, 90), QPoint(300, 400)}) {
+        SCOPED_TRACE(mainAt.y());
+        wnd->MoveWindow(mainAt.x(), mainAt.y());
+        ASSERT_TRUE(SpinUntil([&] { return wnd->GetWindowRect().left == mainAt.x(); }));
+        const ui::RECT main = wnd->GetWindowRect();
 
-    UrlRecorder recorder;
-    QDesktopServices::setUrlHandler("https", &recorder, "Open");
-    auto* command = new ui::MenuCmd;  // the receiver owns it
-    command->szName = "About_setting";
-    ui::SendMessage(wnd->GetHWND(), ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(command));
-    ASSERT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") != nullptr; }));
-    QWidget* about = TopLevel("UICOPYRIGHT");
-    EXPECT_EQ(about->pos(), QPoint(main.left * 2, main.bottom / 2 - 80));
-    ui::CControlUI* link = ControlIn(about, "NetText");
-    ASSERT_NE(link, nullptr);
-    const ui::SIZE layoutSize = link->GetManager()->GetInitSize();
-    EXPECT_EQ(about->size(), QSize(layoutSize.cx, layoutSize.cy));
+        auto* command = new ui::MenuCmd;  // the receiver owns it
+        command->szName = "About_setting";
+        ui::SendMessage(wnd->GetHWND(), ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(command));
+        ASSERT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") != nullptr; }));
+        QWidget* about = TopLevel("UICOPYRIGHT");
+        ui::CControlUI* close = ControlIn(about, "closebtn");
+        ASSERT_NE(close, nullptr);
+        const ui::SIZE layoutSize = close->GetManager()->GetInitSize();
+        EXPECT_EQ(about->size(), QSize(layoutSize.cx, layoutSize.cy));
+        const QRect rule(main.left * 2, main.bottom / 2 - 80, layoutSize.cx, layoutSize.cy);
+        EXPECT_TRUE(work.contains(about->geometry())) << "off the screen";
+        if (work.contains(rule)) {
+            EXPECT_EQ(about->pos(), rule.topLeft());
+        }
+        EXPECT_EQ(ControlIn(about, "NetText"), nullptr);
 
-    Click(about, "NetText");
-    QDesktopServices::unsetUrlHandler("https");
-    EXPECT_EQ(recorder.urls, std::vector<std::string>{Ccopyright::kHomePage});
-
-    Click(about, "closebtn");
-    EXPECT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") == nullptr; }));
+        Click(about, "closebtn");
+        EXPECT_TRUE(SpinUntil([] { return TopLevel("UICOPYRIGHT") == nullptr; }));
+    }
 }
 
 class ProbeCopyright : public Ccopyright {
@@ -501,5 +521,3 @@ TEST_F(DialogsTest, AboutWindowIsReleasedWhenItCloses) {
 
 }  // namespace
 }  // namespace gmd::app
-
-#include "dialogs_test.moc"

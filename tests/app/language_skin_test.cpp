@@ -4,7 +4,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
 #include <QWidget>
 #include <filesystem>
 #include <optional>
@@ -118,6 +122,8 @@ const StartupCase kStartupCases[] = {
     {"RegistryNotANumberMeansEnglish", true, "abc", "1", "en", "lan_en.xml", "0", false},
     {"KeyWithoutValueKeepsStored", true, std::nullopt, "1", "cn_zh", "lan_cn.xml", "1", true},
     {"OtherStoredValueIsTraditional", false, std::nullopt, "2", "cn_tw", "lan_sn.xml", "2", true},
+    // The machine value says only "Chinese": a traditional choice stays.
+    {"RegistryChineseKeepsTraditional", true, "2020", "2", "cn_tw", "lan_sn.xml", "2", false},
     {"StoredTextCountsAsZero", false, std::nullopt, "x", "en", "lan_en.xml", "x", true},
 };
 
@@ -144,12 +150,14 @@ TEST_F(LanguageTest, SwitchStoresTheChoiceAndReloadsEveryText) {
         ASSERT_NE(probeLabel, nullptr);
 
         std::vector<std::string> probeTexts;
-        for (const int language : {1, 0}) {
+        for (const int language : {1, 2, 0}) {
             SCOPED_TRACE(language);
             ClearTraces();
             wnd->SwitchLanguage(language);
-            EXPECT_EQ(Resources().GetLanguage(), language == 0 ? "en" : "cn_zh");
-            EXPECT_EQ(Stored("LANGUAGE"), language == 0 ? "0" : "1");
+            EXPECT_EQ(
+                Resources().GetLanguage(),
+                std::vector<std::string>({"en", "cn_zh", "cn_tw"})[static_cast<size_t>(language)]);
+            EXPECT_EQ(Stored("LANGUAGE"), std::to_string(language));
             EXPECT_EQ(RegistryLanguage(), !keyExists      ? "<absent>"
                                           : language == 0 ? "1010"
                                                           : "2020");
@@ -161,11 +169,80 @@ TEST_F(LanguageTest, SwitchStoresTheChoiceAndReloadsEveryText) {
             EXPECT_GT(checked, 1);
         }
         EXPECT_NE(probeTexts[0], probeTexts[1]);
+        EXPECT_NE(probeTexts[1], probeTexts[2]);
         EXPECT_EQ(OpenRegistryKey(kRegistryAppKey), keyExists);  // never created
         CloseMainWnd();
         std::filesystem::remove(MainIni());
         std::filesystem::remove(RegistryFile());
     }
+}
+
+// Qt's own texts (standard buttons, file dialogs, the edit menu of text fields) follow.
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           "/qtbase_zh_CN.qm")) {
+        GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
+    }
+    CMainWnd* wnd = CreateMainWnd();
+    auto saveText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Save);
+        return box.button(QDialogButtonBox::Save)->text().toStdString();
+    };
+    struct Case {
+        int language;
+        const char* save;
+    };
+    for (const Case& c : {Case{1, "保存"}, Case{2, "儲存"}, Case{0, "Save"}}) {
+        SCOPED_TRACE(c.language);
+        wnd->SwitchLanguage(c.language);
+        EXPECT_EQ(saveText(), c.save);
+    }
+}
+
+// Every window has a title in the interface language for the window system (task bars,
+// switchers, screen readers), and a switch updates the windows already open.
+TEST_F(LanguageTest, EveryWindowHasATitleInTheInterfaceLanguage) {
+    CMainWnd* wnd = CreateMainWnd();
+    struct Case {
+        int language;
+        std::vector<std::string> titles;  // main, message box, palette, about, skin chooser
+    };
+    const Case cases[] = {
+        {0,
+         {"Gaming Mouse Driver", "Gaming Mouse Driver", "Choose a colour", "About", "Background"}},
+        {1, {"游戏鼠标驱动", "游戏鼠标驱动", "选择颜色", "关于", "背景"}},
+        {2, {"遊戲滑鼠驅動", "遊戲滑鼠驅動", "選擇顏色", "關於", "背景"}},
+    };
+    auto* about = new ui::MenuCmd;
+    about->szName = "About_setting";
+    ui::SendMessage(wnd->GetHWND(), ui::WM_MENU_CLICK, reinterpret_cast<ui::WPARAM>(about));
+    QWidget* aboutWidget = nullptr;
+    ASSERT_TRUE(SpinUntil([&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "UICOPYRIGHT" && w->isVisible()) {
+                aboutWidget = w;
+            }
+        }
+        return aboutWidget != nullptr;
+    }));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        wnd->SwitchLanguage(c.language);
+        auto* box = new CMsgWnd();
+        ASSERT_NE(box->Create(wnd->GetHWND(), "msgwnd", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW), 0u);
+        CPalletDialog palette("GmPalletDialog.xml", 0xFF000000);
+        ASSERT_NE(palette.Create(wnd->GetHWND(), "Tarvik调色板", ui::WS_POPUP, 0), 0u);
+        CSkinFrame* chooser = CSkinFrame::Open(Find("skinbtn"));
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ((std::vector<std::string>{
+                      wnd->GetWindowTitle(), box->GetWindowTitle(), palette.GetWindowTitle(),
+                      aboutWidget->windowTitle().toStdString(), chooser->GetWindowTitle()}),
+                  c.titles);
+        box->Close();
+        palette.Close();
+        chooser->Close();
+    }
+    aboutWidget->close();
 }
 
 TEST_F(LanguageTest, TextQueryAnswersTheTitleAndHomeTexts) {

@@ -10,17 +10,22 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/custom_controls.h"
+#include "platform/autostart.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/fake_hid_backend.h"
 #include "ui/controls.h"
 
 namespace gmd::app::testing {
@@ -173,7 +178,7 @@ TEST_F(MainWndTest, ShutdownEndsDespiteAWorkerThatIgnoresItsStopEvent) {
     EXPECT_TRUE(SpinUntil([&] { return exited->load(); }));
 }
 
-TEST_F(MainWndTest, WakeUpBringsTheWindowForwardOnlyWithADevice) {
+TEST_F(MainWndTest, WakeUpBringsTheWindowForward) {
     CMainWnd* wnd = CreateMainWnd();
     wnd->ShowWindow(false);
     wnd->MouseDevice().SetConnected(true);
@@ -183,35 +188,79 @@ TEST_F(MainWndTest, WakeUpBringsTheWindowForwardOnlyWithADevice) {
     EXPECT_TRUE(HasTrace("软件标示 " + std::to_string(g_instanceMessage) + "，0d0d"));
 }
 
-// Without a device both the wake-up and the tray click hide the window and show one
-// "message_text_1" box however often they are repeated while it is open.
-TEST_F(MainWndTest, NoDeviceShowsOneBoxPerPathAndHides) {
+// Without a device the wake-up and the tray click open the window, on the no-device page,
+// which says what to do: no box.
+TEST_F(MainWndTest, WithoutADeviceWakeUpAndTrayClickOpenTheWindow) {
     struct Case {
         const char* path;
         std::function<void(CMainWnd&)> trigger;
-        bool viaTray;  // a tray click proves there is a tray to come back from
     };
     const Case cases[] = {
-        {"wake-up", [](CMainWnd& w) { ui::PostMessage(w.GetHWND(), g_instanceMessage); }, false},
-        {"tray", [](CMainWnd& w) { w.m_trayIcon.SimulateClick(ui::WM_LBUTTONUP); }, true},
+        {"wake-up", [](CMainWnd& w) { ui::PostMessage(w.GetHWND(), g_instanceMessage); }},
+        {"tray", [](CMainWnd& w) { w.m_trayIcon.SimulateClick(ui::WM_LBUTTONUP); }},
     };
-    CMainWnd* wnd = CreateMainWnd();
+    CMainWnd* wnd = CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    ASSERT_TRUE(SpinUntil([&] { return Find("nodev_tab")->IsVisible(); }));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        wnd->Restore();
-        wnd->ShowWindow(true);
-        BoxWatcher watcher(800ms);
+        BoxWatcher watcher;
+        wnd->ShowWindow(false);
         c.trigger(*wnd);
-        c.trigger(*wnd);
-        c.trigger(*wnd);
-        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty(); }));
-        ASSERT_TRUE(SpinUntil([&] { return !watcher.AnyOpen(); }));
+        EXPECT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
+        EXPECT_EQ(dynamic_cast<ui::CTabLayoutUI*>(Find("tab_switch"))->GetCurSel(), 5);
         QTest::qWait(100);
-        ASSERT_EQ(watcher.boxes.size(), 1u);
-        EXPECT_EQ(watcher.boxes[0].text, "message_text_1");
-        EXPECT_TRUE(watcher.boxes[0].isTextId);
-        EXPECT_TRUE(c.viaTray ? !wnd->IsWindowVisible() : PutAway(*wnd));
+        EXPECT_TRUE(watcher.boxes.empty());
     }
+}
+
+// While no device is attached the window shows the no-device page, never the controls of an
+// absent device; the mouse's pages take over when it comes and give way when it goes.
+TEST_F(MainWndTest, TheNoDevicePageStandsInWhileNoDeviceIsAttached) {
+    CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    auto page = [&] { return dynamic_cast<ui::CTabLayoutUI*>(Find("tab_switch"))->GetCurSel(); };
+    auto selected = [&](const char* tab) {
+        return dynamic_cast<ui::COptionUI*>(Find(tab))->IsSelected();
+    };
+    ASSERT_TRUE(SpinUntil([&] { return page() == 5; }));
+    EXPECT_TRUE(Find("nodev_tab")->IsVisible());
+    EXPECT_TRUE(selected("nodev_tab"));
+    EXPECT_FALSE(Find("ms_tab")->IsVisible());
+    EXPECT_TRUE(Find("no_device_page")->GetWidget()->isVisible());
+    EXPECT_FALSE(Find("no_device_problem")->IsVisible());  // nothing is there to be refused
+
+    // The user may look at the overview and come back.
+    QTest::mouseClick(Find("split_tab")->GetWidget(), Qt::LeftButton);
+    EXPECT_EQ(page(), 4);
+    QTest::qWait(1200);  // a detection pass later the user's choice stands
+    EXPECT_EQ(page(), 4);
+    dynamic_cast<ui::COptionUI*>(Find("nodev_tab"))->Selected(true, true);
+    EXPECT_EQ(page(), 5);
+
+    PlugMouse();
+    ASSERT_TRUE(SpinUntil([&] { return page() == 1; }));
+    EXPECT_TRUE(selected("ms_tab"));
+    EXPECT_FALSE(Find("nodev_tab")->IsVisible());
+
+    BoxWatcher watcher(100ms);
+    mouse_->Unplug();
+    ASSERT_TRUE(SpinUntil([&] { return page() == 5; }));
+    EXPECT_TRUE(Find("nodev_tab")->IsVisible());
+    EXPECT_FALSE(Find("ms_tab")->IsVisible());
+}
+
+// A supported device that is there but may not be opened is named, with the reason.
+TEST_F(MainWndTest, TheNoDevicePageNamesANodeThatCannotBeOpened) {
+    auto fake = std::make_shared<test::FakeHidBackend>();
+    fake->nodes.push_back(test::MouseCommandNode("/dev/hidraw3#vid_0c45&pid_7643&col_0"));
+    fake->nodes.back().openError = EACCES;
+    backend_ = fake;
+    CreateMainWnd([](CMainWnd& w) { w.InstallDeviceWatch(); });
+    ASSERT_TRUE(SpinUntil([&] { return Find("no_device_problem")->IsVisible(); }));
+    std::string want = ui::CResourceManager::GetInstance()->GetText("device_node_denied");
+    want.replace(want.find("%s"), 2, "/dev/hidraw3");
+    EXPECT_EQ(Find("no_device_problem")->GetText(), want);
+    EXPECT_NE(want.find("/dev/hidraw3"), std::string::npos);
+    EXPECT_TRUE(Find("no_device_problem")->GetWidget()->isVisible());
 }
 
 TEST_F(MainWndTest, NoDeviceMessageShowsTheSelfClosingBoxAndHides) {
@@ -236,36 +285,197 @@ TEST_F(MainWndTest, TrayLeftClickTogglesWhileADeviceIsConnected) {
     EXPECT_TRUE(SpinUntil([&] { return HasTrace("1234567890"); }));  // timer 7
 }
 
-TEST_F(MainWndTest, TrayRightClickMenuStartsWithExitInTheStoredLanguage) {
-    struct Case {
-        const char* language;  // nullptr: no main.ini value
-        const char* exitText;
-    };
-    const Case cases[] = {{nullptr, "Close"}, {"0", "Close"}, {"1", "关闭"}, {"2", ""}};
-    CMainWnd* wnd = CreateMainWnd();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.language != nullptr ? c.language : "none");
-        if (c.language != nullptr) {
-            ASSERT_TRUE(IniWriteString(MainIni(), "SKINIMAGE", "LANGUAGE", c.language));
-        } else {
-            std::filesystem::remove(MainIni());
+// The entries of a menu as "name text", separators as "-", a checked entry marked "[x]" and a
+// checkable unchecked one "[ ]".
+std::vector<std::string> Entries(ui::CMenuWnd& menu) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < menu.GetMenuUI()->GetCount(); ++i) {
+        const ui::CMenuElementUI* item = menu.GetMenuUI()->GetItemAt(i);
+        if (item->separator) {
+            entries.push_back("-");
+            continue;
         }
+        const std::string mark = !item->checkable ? "" : item->checked ? " [x]" : " [ ]";
+        entries.push_back(item->name + " " + item->text + mark);
+    }
+    return entries;
+}
+
+TEST_F(MainWndTest, TrayMenuShowsOrHidesOnTopAndClosesLastInTheLanguage) {
+    struct Case {
+        int language;
+        std::vector<std::string> entries;  // while the window is shown
+        std::string showEntry;             // the top entry while it is hidden
+    };
+    const Case cases[] = {
+        {0,
+         {"tray_hide Hide", "-", "lan_en English [x]", "lan_cn 简体中文 [ ]", "lan_tw 繁體中文 [ ]",
+          "-", "About_setting About", "-", "exit Close"},
+         "tray_show Show"},
+        {1,
+         {"tray_hide 隐藏", "-", "lan_en English [ ]", "lan_cn 简体中文 [x]", "lan_tw 繁體中文 [ ]",
+          "-", "About_setting 关于", "-", "exit 关闭"},
+         "tray_show 显示"},
+        {2,
+         {"tray_hide 隱藏", "-", "lan_en English [ ]", "lan_cn 简体中文 [ ]", "lan_tw 繁體中文 [x]",
+          "-", "About_setting 關於", "-", "exit 關閉"},
+         "tray_show 顯示"},
+    };
+    CMainWnd* wnd = CreateMainWnd();
+    wnd->KeyboardDevice().SetConnected(true);
+    auto openTrayMenu = [&] {
         wnd->m_trayIcon.SimulateClick(ui::WM_RBUTTONUP);
-        ASSERT_TRUE(SpinUntil([&] { return wnd->m_popupMenu && wnd->m_popupMenu->IsOpen(); }));
-        ui::CMenuUI* menu = wnd->m_popupMenu->GetMenuUI();
-        ASSERT_GE(menu->GetCount(), 2);
-        EXPECT_EQ(menu->GetItemAt(0)->name, "exit");
-        EXPECT_EQ(menu->GetItemAt(0)->text, c.exitText);
-        wnd->m_popupMenu->Close();
-        wnd->m_popupMenu.reset();
+        return SpinUntil([&] { return wnd->m_popupMenu && wnd->m_popupMenu->IsOpen(); });
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        wnd->SwitchLanguage(c.language);
+        wnd->ShowWindow(true);
+        ASSERT_TRUE(openTrayMenu());
+        EXPECT_EQ(Entries(*wnd->m_popupMenu), c.entries);
+
+        // "Hide" puts the window away; then the menu offers "Show", which brings it back.
+        ASSERT_TRUE(wnd->m_popupMenu->Choose("tray_hide"));
+        ASSERT_TRUE(SpinUntil([&] { return !wnd->IsWindowVisible(); }));
+        ASSERT_TRUE(openTrayMenu());
+        EXPECT_EQ(Entries(*wnd->m_popupMenu).front(), c.showEntry);
+        ASSERT_TRUE(wnd->m_popupMenu->Choose("tray_show"));
+        ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
     }
 
-    // Choosing it ends the window.
-    wnd->m_trayIcon.SimulateClick(ui::WM_RBUTTONUP);
-    ASSERT_TRUE(SpinUntil([&] { return wnd->m_popupMenu && wnd->m_popupMenu->IsOpen(); }));
+    // Without a device "Show" opens the window on the no-device page, as a tray click does.
+    wnd->KeyboardDevice().SetConnected(false);
+    wnd->ShowWindow(false);
+    ASSERT_TRUE(openTrayMenu());
+    {
+        BoxWatcher watcher;
+        ASSERT_TRUE(wnd->m_popupMenu->Choose("tray_show"));
+        ASSERT_TRUE(SpinUntil([&] { return wnd->IsWindowVisible() && !wnd->IsMinimized(); }));
+        EXPECT_TRUE(watcher.boxes.empty());
+    }
+
+    // "Close" ends the window.
+    ASSERT_TRUE(openTrayMenu());
     const ui::HWND hwnd = wnd->GetHWND();
     ASSERT_TRUE(wnd->m_popupMenu->Choose("exit"));
     EXPECT_TRUE(SpinUntil([&] { return !ui::IsWindow(hwnd); }));
+}
+
+TEST_F(MainWndTest, MainMenuMarksTheLanguageAndSwitchesToTraditionalChinese) {
+    CMainWnd* wnd = CreateMainWnd();
+    auto languageMarks = [&] {
+        wnd->OpenMainMenu();
+        std::vector<std::string> marks;
+        for (const std::string& entry : Entries(*wnd->m_popupMenu)) {
+            if (entry.rfind("lan_", 0) == 0) {
+                marks.push_back(entry.substr(0, 6) + entry.substr(entry.size() - 3));
+            }
+        }
+        return marks;
+    };
+    EXPECT_EQ(languageMarks(), (std::vector<std::string>{"lan_en[x]", "lan_cn[ ]", "lan_tw[ ]"}));
+    ASSERT_TRUE(wnd->m_popupMenu->Choose("lan_tw"));
+    ASSERT_TRUE(
+        SpinUntil([&] { return ui::CResourceManager::GetInstance()->GetLanguage() == "cn_tw"; }));
+    EXPECT_EQ(IniReadString(MainIni(), "SKINIMAGE", "LANGUAGE", ""), "2");
+    EXPECT_EQ(languageMarks(), (std::vector<std::string>{"lan_en[ ]", "lan_cn[ ]", "lan_tw[x]"}));
+    ASSERT_TRUE(wnd->m_popupMenu->Choose("lan_cn"));
+    ASSERT_TRUE(
+        SpinUntil([&] { return ui::CResourceManager::GetInstance()->GetLanguage() == "cn_zh"; }));
+    EXPECT_EQ(languageMarks(), (std::vector<std::string>{"lan_en[ ]", "lan_cn[x]", "lan_tw[ ]"}));
+}
+
+// "Start with the session" writes the autostart entry (HOME and XDG_CONFIG_HOME are the
+// fixture's scratch folder), shows it checked, and removes it again.
+TEST_F(MainWndTest, StartWithTheSessionWritesAndRemovesTheAutostartEntry) {
+    CMainWnd* wnd = CreateMainWnd();
+    const std::filesystem::path entry = AutostartEntryPath();
+    ASSERT_EQ(entry.string().rfind(home_.path().toStdString(), 0), 0u) << entry;
+    auto autostartEntry = [&] {
+        wnd->OpenMainMenu();
+        for (const std::string& e : Entries(*wnd->m_popupMenu)) {
+            if (e.rfind("autostart ", 0) == 0) {
+                return e;
+            }
+        }
+        return std::string("(none)");
+    };
+    EXPECT_EQ(autostartEntry(), "autostart Start with the session [ ]");
+    ASSERT_TRUE(wnd->m_popupMenu->Choose("autostart"));
+    ASSERT_TRUE(SpinUntil([&] { return std::filesystem::exists(entry); }));
+    std::string text;
+    {
+        std::ifstream in(entry);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_NE(text.find("Exec="), std::string::npos) << text;
+    EXPECT_NE(text.find(" --hidden\n"), std::string::npos) << text;
+    EXPECT_EQ(autostartEntry(), "autostart Start with the session [x]");
+
+    ASSERT_TRUE(wnd->m_popupMenu->Choose("autostart"));
+    ASSERT_TRUE(SpinUntil([&] { return !std::filesystem::exists(entry); }));
+    EXPECT_EQ(autostartEntry(), "autostart Start with the session [ ]");
+
+    // A folder that cannot be made: the user is told, nothing claims to be on.
+    std::filesystem::remove_all(entry.parent_path());
+    std::filesystem::create_directories(entry.parent_path().parent_path());
+    { std::ofstream(entry.parent_path()) << "not a folder"; }
+    {
+        BoxWatcher watcher;
+        ASSERT_TRUE(wnd->m_popupMenu->Choose("autostart"));
+        ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
+        EXPECT_FALSE(watcher.boxes[0].isTextId);
+        EXPECT_NE(watcher.boxes[0].text.find("could not be changed"), std::string::npos)
+            << watcher.boxes[0].text;
+    }
+    EXPECT_EQ(autostartEntry(), "autostart Start with the session [ ]");
+}
+
+// A start with the session (--hidden) never shows the window: it waits in the tray, or
+// minimised where there is none (as here, offscreen), also when the mouse is found; a second
+// start brings it forward.
+TEST_F(MainWndTest, HiddenStartDoesNotShowTheWindow) {
+    std::vector<Qt::WindowStates> shown;  // the state of the main window at each show
+    class ShowWatcher : public QObject {
+      public:
+        explicit ShowWatcher(std::vector<Qt::WindowStates>& shown) : shown_(shown) {}
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && watched->objectName() == "MainWnd") {
+                shown_.push_back(static_cast<QWidget*>(watched)->windowState());
+            }
+            return false;
+        }
+
+      private:
+        std::vector<Qt::WindowStates>& shown_;
+    } watcher(shown);
+    qApp->installEventFilter(&watcher);
+
+    wnd_ = std::make_unique<CMainWnd>(backend_);
+    PlugRecordingMouse(*wnd_);
+    PlugRecordingProfiles(*wnd_);
+    ASSERT_NE(wnd_->Open(true), 0u);
+    CMainWnd* wnd = wnd_.get();
+    ASSERT_TRUE(SpinUntil([&] { return wnd->KeyboardDevice().ProductId() == 0x6556; }))
+        << "first-show initialisation did not run";
+    ASSERT_FALSE(ui::CTrayIcon::IsTrayAvailable());
+    EXPECT_TRUE(HasTrace("window: started minimised, no system tray"));
+    EXPECT_TRUE(wnd->IsMinimized());
+
+    // The detection thread's first find leaves it where it is.
+    wnd->KeyboardDevice().SetConnected(true);
+    ui::PostMessage(wnd->GetHWND(), g_instanceMessage, kWakeOnFirstFind, 0);
+    EXPECT_TRUE(SpinUntil([&] { return HasTrace("window: stays hidden"); }));
+    EXPECT_TRUE(wnd->IsMinimized());
+    for (const Qt::WindowStates state : shown) {
+        EXPECT_TRUE(state.testFlag(Qt::WindowMinimized)) << "shown as a normal window";
+    }
+
+    // A second start is the user asking for it.
+    ui::PostMessage(wnd->GetHWND(), g_instanceMessage, 0, 0);
+    EXPECT_TRUE(SpinUntil([&] { return HasTrace("window: brought to the front"); }));
+    EXPECT_TRUE(SpinUntil([&] { return !wnd->IsMinimized() && wnd->IsWindowVisible(); }));
+    qApp->removeEventFilter(&watcher);
 }
 
 TEST_F(MainWndTest, MainMenuOpensFromTheMenuFile) {

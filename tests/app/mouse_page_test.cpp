@@ -26,6 +26,8 @@ namespace {
 
 namespace f = mouse::live;
 
+constexpr ui::DWORD kAccent = 0xFFFF6B35;  // the theme's accent colour
+
 // What the desktop was asked for, as "speed N" and "lines N".
 class RecordingPointer : public test::FakePointerSettings {
   public:
@@ -150,8 +152,8 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
     EXPECT_TRUE(Find("ms_tab")->IsVisible());
     EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("ms_tab"))->IsSelected());
     EXPECT_TRUE(wnd->MouseDevice().IsConnected());
-    // Sensor 0x3360 of the virtual mouse: its range texts on all six stages.
-    for (int stage = 1; stage <= 6; ++stage) {
+    // Sensor 0x3360 of the virtual mouse: its range texts on the five stages.
+    for (int stage = 1; stage <= 5; ++stage) {
         const std::string s = "ms_DPI" + std::to_string(stage);
         EXPECT_EQ(Text(s + "_min"), "100");
         EXPECT_EQ(Text(s + "_max"), "12000");
@@ -159,9 +161,9 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
     EXPECT_EQ(Text("ms_DPI1_label_value"), "50");
     EXPECT_EQ(Text("ms_DPI2_label_value"), "5000");
     EXPECT_EQ(Slider("ms_DPI2_slider")->GetValue(), 99);
-    // Stage 4 (dpiStage 3) is the active one.
-    for (int stage = 1; stage <= 6; ++stage) {
-        const ui::DWORD want = stage == 4 ? 0xFFFF0000 : 0xFFFFFFFF;
+    // Stage 4 (dpiStage 3) is the active one, in the accent colour.
+    for (int stage = 1; stage <= 5; ++stage) {
+        const ui::DWORD want = stage == 4 ? kAccent : 0xFFFFFFFF;
         const std::string s = "ms_DPI" + std::to_string(stage);
         EXPECT_EQ(Find(s + "_label_rank")->GetTextColor(), want) << s;
         EXPECT_EQ(Find(s + "_label_value")->GetTextColor(), want) << s;
@@ -182,26 +184,20 @@ TEST_F(MousePageTest, AttachShowsTheMouseInThePages) {
 
 TEST_F(MousePageTest, StageHighlightAndLightSpeedFollowTheLiveBlock) {
     Start();
-    // Red marks the active stage; a stage above 5 reddens stage 1 and whitens stages 2-4 only.
+    // The accent marks the active stage; a stage beyond the five the mouse keeps marks stage 1.
     struct Case {
         uint8_t dpiStage;
-        std::string red;    // stages shown red
-        std::string white;  // stages shown white; the rest keep their colour
+        int marked;
     };
-    for (const Case& c : {Case{0, "1", "23456"}, Case{5, "6", "12345"}, Case{7, "1", "234"}}) {
+    for (const Case& c : {Case{0, 1}, Case{4, 5}, Case{5, 1}, Case{7, 1}}) {
         SCOPED_TRACE(int(c.dpiStage));
-        for (int stage = 1; stage <= 6; ++stage) {  // a colour no rule gives
-            Find("ms_DPI" + std::to_string(stage) + "_label_rank")->SetTextColor(0xFF00FF00);
-        }
         Page().Blocks().mouseLive[f::dpiStage] = c.dpiStage;
         Page().RefreshControls();
-        for (int stage = 1; stage <= 6; ++stage) {
-            const char digit = static_cast<char>('0' + stage);
-            const ui::DWORD want = c.red.find(digit) != std::string::npos     ? 0xFFFF0000
-                                   : c.white.find(digit) != std::string::npos ? 0xFFFFFFFF
-                                                                              : 0xFF00FF00;
-            EXPECT_EQ(Find("ms_DPI" + std::to_string(stage) + "_label_rank")->GetTextColor(), want)
-                << stage;
+        for (int stage = 1; stage <= 5; ++stage) {
+            const ui::DWORD want = stage == c.marked ? kAccent : 0xFFFFFFFF;
+            const std::string s = "ms_DPI" + std::to_string(stage);
+            EXPECT_EQ(Find(s + "_label_rank")->GetTextColor(), want) << stage;
+            EXPECT_EQ(Find(s + "_label_value")->GetTextColor(), want) << stage;
         }
     }
     // The light speed slider is shown inverted: its far end is the fastest, 0.
@@ -209,9 +205,18 @@ TEST_F(MousePageTest, StageHighlightAndLightSpeedFollowTheLiveBlock) {
     EXPECT_EQ(Page().Blocks().mouseLive[f::lightSpeed], 0);
     Drag("ms_deng_speed_slider", 1);
     EXPECT_EQ(Page().Blocks().mouseLive[f::lightSpeed], 3);
-    // The sixth stage has no step of its own: its slider stays where its label says.
-    EXPECT_EQ(Slider("ms_DPI6_slider")->GetValue() * 50 + 50,
-              std::stoi(Text("ms_DPI6_label_value")));
+}
+
+TEST_F(MousePageTest, OnlyTheFiveStagesTheMouseKeepsAreShown) {
+    Start();
+    // A sixth row would be a slider and a swatch with nothing behind them.
+    for (const char* name : {"ms_DPI6_slider", "ms_DPIcolor_btn_6", "ms_DPI6_label_value"}) {
+        EXPECT_FALSE(Find(name)->IsVisible()) << name;
+        EXPECT_FALSE(Find(name)->GetWidget()->isVisible()) << name;
+    }
+    for (int stage = 1; stage <= 5; ++stage) {
+        EXPECT_TRUE(Find("ms_DPI" + std::to_string(stage) + "_slider")->GetWidget()->isVisible());
+    }
 }
 
 TEST_F(MousePageTest, ReleasingADpiSliderSendsTheLiveBlockOnceDraggingOnlyMovesTheLabel) {
@@ -275,17 +280,62 @@ TEST_F(MousePageTest, ThePageStoresOnlyWhatTheToolWouldTake) {
     }
 }
 
-TEST_F(MousePageTest, OnboardProfileButtonsSwitchTheMouse) {
+TEST_F(MousePageTest, OnboardProfileButtonsSwitchTheMouseAndShowWhatItHolds) {
+    PlugMouse();
+    // Onboard profile 4 (index 3) holds other lift-off and angle-snapping values than the
+    // profile the pages start on.
+    PresetMouse([](auto& b) {
+        b[f::liftHeight] = 0;
+        b[f::lineAdjust] = 0;
+    });
     Start();
+    ASSERT_TRUE(dynamic_cast<ui::COptionUI*>(Find("heightLow"))->IsSelected());
+    {
+        CDeviceChannel channel(backend_);
+        channel.SetIdentity(kVendorId, kMouseProductId, kCommandUsage, kCommandUsagePage);
+        {
+            std::lock_guard lock(channel.IoLock());
+            ASSERT_EQ(channel.FindAndOpen(), 1);
+        }
+        std::array<uint8_t, 56> block{};
+        ASSERT_EQ(ReadMemory(channel, block, 56, 3 * 64), 1);
+        block[f::liftHeight] = 2;
+        block[f::lineAdjust] = 1;
+        block[f::dpiStage] = 2;
+        ASSERT_EQ(WriteMemory(channel, block, 56, 3 * 64), 1);
+        channel.Hid().Close();
+    }
+    auto marked = [&](int index) {
+        auto* button = dynamic_cast<ui::CButtonUI*>(Find("ms_profile_" + std::to_string(index)));
+        return button->GetNormalImage().find("accent") != std::string::npos;
+    };
+    EXPECT_TRUE(marked(0));
+
     mouse_->ClearTrafficLog();
     QTest::mouseClick(Find("ms_profile_3")->GetWidget(), Qt::LeftButton);
     EXPECT_EQ(Page().Blocks().ProfileIndex(), 3);
     EXPECT_EQ(mouse_->SettingsMemory()[0], 3);
-    // The pages show profile 3's block as the mouse keeps it.
+    // The pages show profile 4's block as the mouse keeps it, every control of it.
     const std::vector<uint8_t> memory = mouse_->SettingsMemory();
     EXPECT_EQ(Slider("ms_DPI1_slider")->GetValue(), memory[3 * 64 + f::dpiStep1]);
+    EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("heightHigh"))->IsSelected());
+    EXPECT_FALSE(dynamic_cast<ui::COptionUI*>(Find("heightLow"))->IsSelected());
+    EXPECT_TRUE(dynamic_cast<ui::COptionUI*>(Find("ms_line_adjust"))->IsSelected());
+    EXPECT_EQ(Find("ms_DPI3_label_rank")->GetTextColor(), kAccent);
+    // Its button is the marked one.
+    for (int index = 0; index < 5; ++index) {
+        EXPECT_EQ(marked(index), index == 3) << index;
+    }
+
+    // The next change carries the values the user sees.
+    mouse_->ClearTrafficLog();
+    Drag("ms_DPI1_slider", 12);
+    ASSERT_TRUE(SpinUntil([&] { return !Writes().empty(); }));
+    EXPECT_EQ(Writes().back().payload[f::liftHeight], 2);
+    EXPECT_EQ(Writes().back().payload[f::lineAdjust], 1);
 
     // Already there: only the 1-byte read goes out.
+    QTest::qWait(150);
     mouse_->ClearTrafficLog();
     QTest::mouseClick(Find("ms_profile_3")->GetWidget(), Qt::LeftButton);
     EXPECT_EQ(Commands(), std::vector<uint8_t>{5});
@@ -378,7 +428,26 @@ TEST_F(MousePageTest, PointerSpeedAndWheelLinesReachTheDesktop) {
     }
 }
 
-TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
+TEST_F(MousePageTest, FactoryResetAsksFirstAndCancelKeepsEverything) {
+    Start();
+    Drag("ms_DPI2_slider", 57);
+    ASSERT_TRUE(SpinUntil([&] { return mouse_->SettingsMemory()[f::dpiStep2] == 57; }));
+    pointer_->Clear();
+    mouse_->ClearTrafficLog();
+    BoxWatcher cancelling(100ms, true, 0);
+    QTest::mouseClick(Find("ms_one_profile_default")->GetWidget(), Qt::LeftButton);
+    ASSERT_EQ(cancelling.boxes.size(), 1u);
+    EXPECT_EQ(cancelling.boxes[0].text, "confirm_factory_reset");
+    EXPECT_TRUE(cancelling.boxes[0].asks);
+    QTest::qWait(250);
+    EXPECT_EQ(mouse_->FactoryResetCount(), 0);
+    EXPECT_TRUE(Commands().empty());
+    Page().Pointer().Flush();
+    EXPECT_TRUE(pointer_->Log().empty());
+    EXPECT_EQ(Slider("ms_DPI2_slider")->GetValue(), 57);
+}
+
+TEST_F(MousePageTest, ConfirmedFactoryResetResetsTheMouseReadsItBackAndSaysSo) {
     Start();
     // As in the application, a device profile gave host block 0 at the attach.
     Page().SetHostBlockFromProfile(true);
@@ -387,6 +456,7 @@ TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
     Page().Blocks().RefreshHostBlock0();  // what storing the device profile does
     pointer_->Clear();
     mouse_->ClearTrafficLog();
+    BoxWatcher confirming(100ms, true, 1);
     QTest::mouseClick(Find("ms_one_profile_default")->GetWidget(), Qt::LeftButton);
     Page().Pointer().Flush();
     EXPECT_EQ(pointer_->Log(), (std::vector<std::string>{"speed 10", "lines 3"}));
@@ -403,9 +473,22 @@ TEST_F(MousePageTest, RestoreDefaultsResetsTheMouseAndReadsItBack) {
         emu::EmulatedDevice::FactoryProfileBlock(DeviceKind::Mouse, 0);
     EXPECT_TRUE(
         SpinUntil([&] { return Slider("ms_DPI2_slider")->GetValue() == factory[f::dpiStep2]; }));
+    // Then the user is told, with a box that only tells.
+    ASSERT_TRUE(SpinUntil([&] { return confirming.boxes.size() == 2 && !confirming.AnyOpen(); }));
+    EXPECT_EQ(confirming.boxes[1].text, "factory_reset_done");
+    EXPECT_FALSE(confirming.boxes[1].asks);
     QTest::qWait(250);
     const std::vector<uint8_t> held = mouse_->SettingsMemory();
     EXPECT_TRUE(std::equal(factory.begin(), factory.begin() + mouse::kLiveSize, held.begin()));
+}
+
+TEST_F(MousePageTest, AFactoryResetTheMouseDoesNotTakeIsReportedAsFailed) {
+    Start();
+    mouse_->InjectFault(emu::Fault::NoReply);
+    BoxWatcher confirming(100ms, true, 1);
+    QTest::mouseClick(Find("ms_one_profile_default")->GetWidget(), Qt::LeftButton);
+    ASSERT_TRUE(SpinUntil([&] { return confirming.boxes.size() == 2 && !confirming.AnyOpen(); }));
+    EXPECT_EQ(confirming.boxes[1].text, "factory_reset_failed");
 }
 
 }  // namespace

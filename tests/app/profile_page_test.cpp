@@ -50,9 +50,11 @@ class FakeForeground : public ForegroundProgram {
     std::string path_ = "/usr/bin/editor";
 };
 
-// What the file dialogs answer.
+// What the file dialogs answer, and what the last one was asked.
 std::optional<std::string> g_dialogAnswer;
-std::optional<std::string> AnswerDialog(bool, const ui::FileDialogOptions&) {
+ui::FileDialogOptions g_dialogAsked;
+std::optional<std::string> AnswerDialog(bool, const ui::FileDialogOptions& options) {
+    g_dialogAsked = options;
     return g_dialogAnswer;
 }
 
@@ -208,12 +210,20 @@ TEST_F(ProfilePageTest, ListOperationsThroughTheirButtons) {
     Click("ms_pro_device_copy_btn");
     EXPECT_EQ(Entries("ms_device_profile_combo").back(), "profile3 copy");
 
-    // Rename: refused for another entry's name in other case, done for a new one.
+    // Rename: refused for another entry's name in other case (the edit shows the name the
+    // profile keeps), done for a new one.
     BoxWatcher watcher;
-    Find("ms_device_profile_name_edit")->SetText("PROFILE1");
-    Click("ms_device_profile_edit_save_btn");
-    ASSERT_TRUE(SpinUntil([&] { return !watcher.boxes.empty() && !watcher.AnyOpen(); }));
-    EXPECT_EQ(watcher.boxes.back().text, "message_text_15");
+    for (const char* refused : {"PROFILE1", ""}) {
+        Find("ms_device_profile_name_edit")->SetText(refused);
+        Click("ms_device_profile_edit_save_btn");
+        EXPECT_EQ(Find("ms_device_profile_name_edit")->GetText(), "profile3 copy") << refused;
+    }
+    ASSERT_TRUE(SpinUntil([&] { return watcher.boxes.size() == 2 && !watcher.AnyOpen(); }));
+    EXPECT_EQ(watcher.boxes[0].text, "message_text_15");
+    EXPECT_EQ(watcher.boxes[1].text, "message_text_14");
+    // Boxes that only tell have their OK alone.
+    EXPECT_FALSE(watcher.boxes[0].asks);
+    EXPECT_FALSE(watcher.boxes[1].asks);
     Find("ms_device_profile_name_edit")->SetText("Arena");
     Click("ms_device_profile_edit_save_btn");
     EXPECT_EQ(Entries("ms_device_profile_combo").back(), "Arena");
@@ -224,21 +234,67 @@ TEST_F(ProfilePageTest, ListOperationsThroughTheirButtons) {
     const fs::path exported = fs::path(home_.path().toStdString()) / "out.config";
     g_dialogAnswer = exported.string();
     Click("ms_pro_device_export_btn");
+    // The dialog starts in the documents folder and offers the profile's name.
+    EXPECT_EQ(g_dialogAsked.directory, DocumentsFolder().string());
+    EXPECT_EQ(g_dialogAsked.initialName, "Arena.config");
+    EXPECT_EQ(ui::ConvertFilter(g_dialogAsked.filter),
+              ui::CResourceManager::GetInstance()->GetText("file_filter_config") + " (*.config)");
+    EXPECT_EQ(g_dialogAsked.title,
+              ui::CResourceManager::GetInstance()->GetText("file_export_title"));
     const std::vector<uint8_t> bytes = FileBytes(exported);
     ASSERT_EQ(bytes.size(), 16u + 576u);
     EXPECT_EQ(bytes[0], 0xAA);
     EXPECT_EQ(bytes[1], 0x55);
     EXPECT_EQ(bytes[4], 2);
     Click("ms_pro_device_import_btn");
+    EXPECT_EQ(g_dialogAsked.initialName, "*.config");  // nothing to suggest for an import
+    EXPECT_EQ(g_dialogAsked.directory, DocumentsFolder().string());
     EXPECT_EQ(Entries("ms_device_profile_combo").back(), "profile4");
     EXPECT_EQ(FileBytes(MouseFolder() / "profile4.config"), bytes);
 
-    // Delete asks first; confirmed, the last entry is selected and loaded.
-    BoxWatcher confirmer(100ms, true);
-    const int boxesBefore = static_cast<int>(confirmer.boxes.size());
-    Click("ms_pro_device_sub_btn");
-    EXPECT_GT(static_cast<int>(confirmer.boxes.size()), boxesBefore);
-    EXPECT_EQ(confirmer.boxes.back().text, "message_text_12");
+    // Delete asks first, naming the profile: cancelled, it stays; confirmed, it goes and the
+    // last entry is selected and loaded.
+    std::string deleteText = ui::CResourceManager::GetInstance()->GetText("message_profile_delete");
+    deleteText.replace(deleteText.find("%s"), 2, "profile4");
+    for (const int answer : {0, 1}) {
+        SCOPED_TRACE(answer);
+        BoxWatcher deciding(100ms, true, answer);
+        Click("ms_pro_device_sub_btn");
+        ASSERT_EQ(deciding.boxes.size(), 1u);
+        EXPECT_EQ(deciding.boxes[0].text, deleteText);
+        EXPECT_TRUE(deciding.boxes[0].asks);
+        EXPECT_EQ(fs::exists(MouseFolder() / "profile4.config"), answer == 0);
+    }
+    EXPECT_EQ(Entries("ms_device_profile_combo").back(), "Arena");
+    EXPECT_EQ(Combo("ms_device_profile_combo")->GetCurSel(), 3);
+}
+
+TEST_F(ProfilePageTest, AnAddedProfileShowsItsOwnValuesInEveryControl) {
+    Start();
+    // Profile 1 gets lift-off high and angle snapping on; the new profile starts from the
+    // default, which has neither.
+    dynamic_cast<ui::COptionUI*>(Find("heightHigh"))->Selected(true, false);  // as a click does
+    Click("heightHigh");
+    ClickCheck("ms_line_adjust");
+    ASSERT_TRUE(SpinUntil([&] {
+        return mouse_->SettingsMemory()[mouse::live::liftHeight] == 2 &&
+               mouse_->SettingsMemory()[mouse::live::lineAdjust] == 1;
+    }));
+    Click("ms_pro_device_add_btn");
+    auto option = [&](const char* name) {
+        return dynamic_cast<ui::COptionUI*>(Find(name))->IsSelected();
+    };
+    EXPECT_TRUE(option("heightMiddle"));
+    EXPECT_FALSE(option("heightHigh"));
+    EXPECT_FALSE(option("ms_line_adjust"));
+    EXPECT_TRUE(SpinUntil([&] {
+        return mouse_->SettingsMemory()[mouse::live::liftHeight] == 1 &&
+               mouse_->SettingsMemory()[mouse::live::lineAdjust] == 0;
+    }));
+    // Switching back shows profile 1's values again.
+    Combo("ms_device_profile_combo")->SelectItem(0);
+    EXPECT_TRUE(option("heightHigh"));
+    EXPECT_TRUE(option("ms_line_adjust"));
 }
 
 TEST_F(ProfilePageTest, ResetPutsTheDefaultBackIntoMemoryTheFileAndTheMouse) {

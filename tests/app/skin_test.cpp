@@ -389,8 +389,72 @@ class SkinTest : public ::testing::Test {
         }
     }
 
+    // The tool tip text id of each style of res.xml that has one.
+    static std::map<std::string, std::string> StyleToolTips() {
+        std::map<std::string, std::string> tips;
+        for (const ui::XmlElement& e : Parse("res.xml").children) {
+            std::string name;
+            std::string value;
+            for (const ui::XmlAttribute& a : e.attributes) {
+                (a.name == "name" ? name : value) = a.value;
+            }
+            ui::AttributeList list;
+            if (e.tag != "Style" || !ui::ParseAttributeList(value, list)) {
+                continue;
+            }
+            for (const auto& [attribute, id] : list) {
+                if (attribute == "tooltipid") {
+                    tips[name] = id;
+                }
+            }
+        }
+        return tips;
+    }
+
     ui::CResourceManager* resources_ = ui::CResourceManager::GetInstance();
 };
+
+// Buttons that show only an icon (the title bar's and the "icon_" styles) say what they do in
+// a tool tip, by a text id (their own or their style's), in every language.
+TEST_F(SkinTest, IconButtonsHaveToolTipsInEveryLanguage) {
+    const std::map<std::string, std::string> styleTips = StyleToolTips();
+    std::map<std::string, std::string> tips;  // "file: button" -> text id
+    for (const std::string& file : kLayoutFiles) {
+        ForEachElement(Parse(file), [&](const ui::XmlElement& e) {
+            std::string name;
+            std::string style;
+            std::string own;
+            bool text = false;
+            for (const ui::XmlAttribute& a : e.attributes) {
+                const std::string key = ToLowerAscii(a.name);
+                if (key == "name") {
+                    name = a.value;
+                } else if (key == "style") {
+                    style = a.value;
+                } else if (key == "tooltipid") {
+                    own = a.value;
+                } else if (key == "text" || key == "textid") {
+                    text = true;
+                }
+            }
+            if (text || (style.rfind("icon_", 0) != 0 && style.rfind("title_", 0) != 0)) {
+                return;
+            }
+            const auto fromStyle = styleTips.find(style);
+            tips[file + ": " + name] = !own.empty()                   ? own
+                                       : fromStyle != styleTips.end() ? fromStyle->second
+                                                                      : "";
+        });
+    }
+    ASSERT_GT(tips.size(), 50u);
+    for (const std::string& language : kLanguageFiles) {
+        ASSERT_TRUE(resources_->LoadLanguage(language)) << resources_->GetLastError();
+        for (const auto& [button, id] : tips) {
+            EXPECT_TRUE(resources_->HasText(id))
+                << language << ", " << button << ": '" << id << "'";
+        }
+    }
+}
 
 TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
     ui::CPaintManagerUI manager;
@@ -426,6 +490,7 @@ TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
         {"tab_switch", 0, "kb_tab_switch"},
         {"tab_switch", 1, "ms_tab_switch"},
         {"tab_switch", 2, "mp_deng_combo_modeSelect"},
+        {"tab_switch", 5, "no_device_problem"},
         {"kb_tab_switch", 1, "kb_MacroName_list"},
         {"kb_tab_switch", 2, "kb_deng_layout"},
         {"kb_tab_switch", 2, "kb_tab_key_seting"},
@@ -446,15 +511,17 @@ TEST_F(SkinTest, MainWindowBuildsWithItsSubPagesAndNamedControls) {
         ASSERT_LT(p.page, tab->GetCount());
         EXPECT_NE(FindIn(tab->GetItemAt(p.page), p.holds), nullptr);
     }
-    EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("tab_switch"))->GetCount(), 5);
+    EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("tab_switch"))->GetCount(), 6);
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("ms_tab_switch"))->GetCount(), 5);
     EXPECT_EQ(static_cast<ui::CContainerUI*>(manager.FindControl("kb_tab_switch"))->GetCount(), 4);
 
-    // Starting states the shell relies on: the mouse page up but its tab hidden until the mouse
-    // is found, nothing pending, no busy bar.
-    EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("tab_switch"))->GetCurSel(), 1);
-    EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_tab"))->IsSelected());
+    // Starting states the shell relies on: the overview up until the device detection has
+    // looked, the mouse's tab and the no-device tab hidden until it has, nothing pending, no
+    // busy bar.
+    EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("tab_switch"))->GetCurSel(), 4);
+    EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("split_tab"))->IsSelected());
     EXPECT_FALSE(manager.FindControl("ms_tab")->IsOwnVisible());
+    EXPECT_FALSE(manager.FindControl("nodev_tab")->IsOwnVisible());
     EXPECT_EQ(static_cast<ui::CTabLayoutUI*>(manager.FindControl("ms_tab_switch"))->GetCurSel(), 0);
     EXPECT_TRUE(static_cast<ui::COptionUI*>(manager.FindControl("ms_deng_Op_tab"))->IsSelected());
     for (const char* hidden :
@@ -500,7 +567,7 @@ TEST_F(SkinTest, DialogLayoutsCarryTheirControls) {
           {"closebtn", "Button"},
           {"Pallet_BTN_OK", "Button"},
           {"Pallet_BTN_CANCEL", "Button"}}},
-        {"CopyRight.xml", {{"closebtn", "Button"}, {"NetText", "Button"}}},
+        {"CopyRight.xml", {{"closebtn", "Button"}}},
         {"skin.xml",
          {{"skin_tab", "TabLayout"},
           {"skin_image_btn", "Button"},
@@ -519,6 +586,7 @@ TEST_F(SkinTest, DialogLayoutsCarryTheirControls) {
         ASSERT_TRUE(manager.AttachDialog(root));
         EXPECT_TRUE(builder.GetWarnings().empty()) << builder.GetWarnings().front();
         EXPECT_GT(manager.GetInitSize().cx, 0);
+        EXPECT_FALSE(manager.GetTitleTextId().empty()) << "a window title for the window system";
         ExpectControls(manager, dialog.controls);
     }
 
@@ -565,9 +633,9 @@ TEST_F(SkinTest, MenusHoldTheCommandsTheWindowHandles) {
         const char* file;
         std::vector<std::string> items;
     } kMenus[] = {
-        {"menu.xml", {"lan_en", "lan_cn", "About_setting", "exit"}},
-        // The tray menu: the window puts its own "exit" on top.
-        {"menu1.xml", {"lan_en", "lan_cn", "About_setting"}},
+        {"menu.xml", {"lan_en", "lan_cn", "lan_tw", "autostart", "About_setting", "exit"}},
+        // The tray menu: the window adds "Show" or "Hide" on top and "Close" last.
+        {"menu1.xml", {"lan_en", "lan_cn", "lan_tw", "About_setting"}},
     };
     for (const auto& m : kMenus) {
         SCOPED_TRACE(m.file);
@@ -616,16 +684,21 @@ TEST_F(SkinTest, LanguageFilesAgreeAndCoverEveryTextId) {
         }
     }
 
-    // Text ids of the layouts (attribute names without case) and of the menus.
+    // Text ids of the layouts (texts, window titles and tool tips; attribute names without
+    // case), of the styles' tool tips and of the menus.
     std::set<std::string> used;
     for (const std::string& file : kLayoutFiles) {
         ForEachElement(Parse(file), [&](const ui::XmlElement& e) {
             for (const ui::XmlAttribute& a : e.attributes) {
-                if (ToLowerAscii(a.name) == "textid") {
+                const std::string name = ToLowerAscii(a.name);
+                if (name == "textid" || name == "titleid" || name == "tooltipid") {
                     used.insert(a.value);
                 }
             }
         });
+    }
+    for (const auto& [style, tip] : StyleToolTips()) {
+        used.insert(tip);
     }
     for (const std::string& file : kMenuFiles) {
         ForEachElement(Parse(file), [&](const ui::XmlElement& e) {
@@ -639,6 +712,10 @@ TEST_F(SkinTest, LanguageFilesAgreeAndCoverEveryTextId) {
     // Ids the operations show or use as labels.
     for (int i = 1; i <= 20; ++i) {
         used.insert("message_text_" + std::to_string(i));
+    }
+    for (const char* id :
+         {"menu_show", "menu_hide", "menu_close", "menu_lan_tw", "message_autostart_failed"}) {
+        used.insert(id);
     }
     for (const char* id : {"macro_btn_stop_redio_text",
                            "macro_btn_star_redio_text",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <thread>
 
 #include "device/command_report.h"
@@ -128,6 +129,26 @@ TEST_F(ChannelFixture, FindAndOpenSkipsInterfacesThatDoNotMatchTheIdentity) {
     none.SetIdentity(kVendorId, kMousepadProductId, kCommandUsage, kCommandUsagePage);
     EXPECT_EQ(none.FindAndOpen(), 0);
     EXPECT_FALSE(none.IsConnected());
+}
+
+TEST_F(ChannelFixture, AFruitlessSearchNotesTheNodesThatRefusedToOpen) {
+    auto backend = std::make_shared<test::FakeHidBackend>();
+    backend->nodes.push_back(test::MouseCommandNode("/dev/hidraw3#vid_0c45&pid_7643&col_0"));
+    backend->nodes.back().openError = EACCES;
+    CDeviceChannel channel(backend);
+    channel.SetIdentity(kVendorId, kMouseProductId, kCommandUsage, kCommandUsagePage);
+    std::unique_lock lock(channel.IoLock());
+    EXPECT_EQ(channel.FindAndOpen(), 0);
+    const std::vector<HidBlockedNode> blocked = channel.BlockedNodes();
+    ASSERT_EQ(blocked.size(), 1u);
+    EXPECT_EQ(blocked[0].node, "/dev/hidraw3");
+    EXPECT_EQ(blocked[0].error, EACCES);
+
+    // Once the user may open it (the rule installed, the device plugged in again), it opens
+    // and nothing is blocked any more.
+    backend->nodes.back().openError = 0;
+    EXPECT_EQ(channel.FindAndOpen(), 1);
+    EXPECT_TRUE(channel.BlockedNodes().empty());
 }
 
 // Real timing and threads: the emulated mouse on the virtual bus.

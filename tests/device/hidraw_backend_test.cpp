@@ -250,6 +250,40 @@ TEST_F(HidrawTree, OpenUsesTheDevNode) {
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
 
+TEST_F(HidrawTree, BlockedNodesNameTheInterfaceNodesThatCannotBeOpened) {
+    const Bytes consumerOnly = {0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x19, 0x00,
+                                0x2A, 0xFF, 0x03, 0x15, 0x00, 0x26, 0xFF, 0x03,
+                                0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0};
+    // A node that cannot be opened for reading and writing whoever asks: a folder.
+    auto block = [&](const std::string& name) {
+        fs::remove(root_ / "dev" / name);
+        fs::create_directory(root_ / "dev" / name);
+    };
+    AddNode("hidraw0", kMouseUevent, kCommandDescriptor);  // opens
+    AddNode("hidraw1", kMouseUevent, kComboDescriptor);    // the interface among others
+    block("hidraw1");
+    AddNode("hidraw2", "HID_ID=0003:00000C45:00006556\n", kCommandDescriptor);  // the keyboard
+    block("hidraw2");
+    AddNode("hidraw3", kMouseUevent, consumerOnly);  // another interface of the mouse
+    block("hidraw3");
+    AddNode("hidraw4", kMouseUevent, kCommandDescriptor);  // gone from /dev meanwhile
+    fs::remove(root_ / "dev" / "hidraw4");
+    std::vector<std::pair<std::string, int>> want = {{Path("hidraw1", ""), EISDIR}};
+    if (::geteuid() != 0) {  // the permission bits bind everyone but root
+        AddNode("hidraw5", kMouseUevent, kCommandDescriptor);
+        fs::permissions(root_ / "dev" / "hidraw5", fs::perms::none);
+        want.emplace_back(Path("hidraw5", ""), EACCES);
+    }
+
+    HidrawBackend backend(roots_);
+    std::vector<std::pair<std::string, int>> got;
+    for (const HidBlockedNode& node : backend.BlockedNodes(kMouseCommandInterface)) {
+        got.emplace_back(node.node, node.error);
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(backend.BlockedNodes(kMousepadCommandInterface).empty());
+}
+
 TEST(ParseHidIdLine, ReadsVendorAndProductFromTheLowBits) {
     const struct {
         std::string text;

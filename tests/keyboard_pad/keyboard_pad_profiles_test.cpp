@@ -27,6 +27,7 @@ class FakeHost final : public host::PageHost {
     bool TakeLiveChanged(DeviceKind device) override { return std::exchange(marked[device], 0); }
     void StoreProfile(ListId list) override { stored.push_back(list); }
     int ShowMessage(const std::string&, bool) override { return 0; }
+    bool Ask(const std::string&, bool) override { return false; }
     std::string FormatTemplate(const std::string& textId, int) override { return textId; }
     void PostToUi(std::function<void()> task) override { task(); }
     void ReadOutLater(DeviceKind, int) override {}

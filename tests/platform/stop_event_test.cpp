@@ -42,5 +42,15 @@ TEST(StopEvent, WaitEndsWhenAnotherThreadSetsAndTheActionRunsThere) {
     EXPECT_FALSE(stop.Wait(0));
 }
 
+TEST(StopEvent, WaitUntilAPassedDeadlineOnlyTellsWhetherSetAndAFutureOneEndsOnSet) {
+    using Clock = std::chrono::steady_clock;
+    StopEvent stop;
+    EXPECT_FALSE(stop.WaitUntil(Clock::now() - std::chrono::seconds(1)));
+    std::thread setter([&] { stop.Set(); });
+    EXPECT_TRUE(stop.WaitUntil(Clock::now() + std::chrono::hours(1)));
+    setter.join();
+    EXPECT_TRUE(stop.WaitUntil(Clock::now() - std::chrono::seconds(1)));
+}
+
 }  // namespace
 }  // namespace gmd

@@ -114,6 +114,7 @@ struct FakeNode {
     std::vector<uint8_t> descriptor;
     size_t collectionIndex = 0;
     bool present = true;
+    int openError = 0;  // set: listed and described, but opening fails with this error number
 };
 
 class FakeHidBackend final : public HidBackend {
@@ -152,6 +153,12 @@ class FakeHidBackend final : public HidBackend {
         if (!Describe(path, info, error)) {
             return nullptr;
         }
+        for (const FakeNode& node : nodes) {
+            if (node.path == path && node.openError != 0) {
+                error = "cannot open " + path;
+                return nullptr;
+            }
+        }
         opened.push_back(path);
         return std::make_unique<FakeConnection>(link);
     }
@@ -162,6 +169,18 @@ class FakeHidBackend final : public HidBackend {
             }
         }
         return false;
+    }
+    // The present nodes of the product that refuse to open (the fake does not look at usages).
+    std::vector<HidBlockedNode> BlockedNodes(const DeviceIdentity& wanted) override {
+        std::vector<HidBlockedNode> blocked;
+        for (const FakeNode& node : nodes) {
+            if (node.present && node.openError != 0 &&
+                node.attributes.vendorId == wanted.vendorId &&
+                node.attributes.productId == wanted.productId) {
+                blocked.push_back({node.path.substr(0, node.path.find('#')), node.openError});
+            }
+        }
+        return blocked;
     }
 };
 

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -217,8 +220,11 @@ TEST_F(MenuTest, BadMenuFilesAreRejectedWithFileAndLine) {
 
 TEST(FileDialogTest, ConvertsWindowsFiltersToQtFilters) {
     const std::pair<const char*, const char*> cases[] = {
-        {"(*.config) | *.config ||", "(*.config) (*.config)"},
-        {"(*.png) | *.png |(*.*)|*.*||", "(*.png) (*.png);;(*.*) (*.*)"},
+        // A description that shows its patterns is not followed by them again.
+        {"(*.config) | *.config ||", "(*.config)"},
+        {"Profile files (*.config) | *.config ||", "Profile files (*.config)"},
+        {"Profile files | *.config ||", "Profile files (*.config)"},
+        {"(*.png) | *.png |(*.*)|*.*||", "(*.png);;(*.*)"},
         {"Images | *.png; *.jpg ||", "Images (*.png *.jpg)"},
         {"Text|*.txt", "Text (*.txt)"},             // no closing bars
         {"Text|*.txt|Orphan", "Text (*.txt)"},      // a description without patterns
@@ -293,8 +299,46 @@ TEST(FileDialogTest, SaveDialogUsesTheFilterAndAddsTheExtension) {
     options.defaultExtension = "png";
     options.initialName = "*.png";
     const auto result = GetSaveFileName(0, options);
-    EXPECT_EQ(filters, QStringList({"(*.png) (*.png)", "(*.*) (*.*)"}));
+    EXPECT_EQ(filters, QStringList({"(*.png)", "(*.*)"}));
     EXPECT_EQ(result, dir.filePath("profile.png").toStdString());
+}
+
+TEST(FileDialogTest, DialogStartsInItsFolderWithTheSuggestedName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString shownFolder;
+    QStringList shownFilters;
+    QString typedName;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shownFolder = dialog->directory().absolutePath();
+        shownFilters = dialog->nameFilters();
+        // The name field holds the suggestion, ready to accept as it is.
+        if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+            typedName = edit->text();
+        }
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    FileDialogOptions options;
+    options.filter = "Profile files | *.config ||";
+    options.defaultExtension = "config";
+    options.initialName = "My game.config";
+    options.directory = dir.path().toStdString();
+    const auto result = GetSaveFileName(0, options);
+    EXPECT_EQ(shownFolder, QDir(dir.path()).absolutePath());
+    EXPECT_EQ(shownFilters, QStringList({"Profile files (*.config)"}));
+    EXPECT_EQ(typedName, "My game.config");
+    EXPECT_EQ(result, dir.filePath("My game.config").toStdString());
+}
+
+TEST(FileDialogTest, WithoutAFolderTheDialogStartsInTheDocumentsFolder) {
+    SetFileDialogResponder(&Respond);
+    g_asked = Asked{};
+    GetOpenFileName(0, FileDialogOptions{});
+    EXPECT_EQ(g_asked.options.directory,
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
+    SetFileDialogResponder(nullptr);
 }
 
 }  // namespace

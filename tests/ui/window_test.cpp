@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFocusFrame>
+#include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -13,13 +16,16 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/spin_until.h"
 #include "ui/control.h"
+#include "ui/focus_frame.h"
 #include "ui/resource_manager.h"
 
 namespace gmd::ui {
@@ -52,6 +58,7 @@ class TestWindow : public WindowImplBase {
     std::vector<std::pair<WPARAM, LPARAM>> records;
     std::map<UINT, std::vector<Clock::time_point>> timers;
     std::vector<WPARAM> activations;
+    std::vector<std::string> edits;  // "return name" and "textchanged name"
     int sizeNotifications = 0;
     int mustNotArrive = 0;
     std::thread::id handlerThread;
@@ -64,6 +71,11 @@ class TestWindow : public WindowImplBase {
     void InitWindow() override { events.push_back("InitWindow"); }
 
     void Notify(TNotifyUI& msg) override {
+        if ((msg.sType == notify::kReturn || msg.sType == notify::kTextChanged) &&
+            msg.pSender != nullptr) {
+            edits.push_back(msg.sType + " " + msg.pSender->GetName());
+            return;
+        }
         if (msg.sType == notify::kWindowInit) {
             events.push_back("windowinit");
         } else if (msg.sType == notify::kWindowSize) {
@@ -422,6 +434,181 @@ TEST_F(WindowTest, PressInTheCaptionDragsTheWindowButNotOnAButton) {
     drag(close->mapTo(w.GetWidget(), close->rect().center()), QPoint(-30, 20));
     EXPECT_EQ(w.GetWindowRect().left, 130);
     EXPECT_TRUE(IsWindow(w.GetHWND()));  // the press was the button's, and no click came
+}
+
+// The frame of tests/ui/skin/test_frame.xml, shown and exposed.
+class FrameTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(frame_.Open(), 0u);
+        frame_.MoveWindow(100, 100);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.GetWidget()));
+        window_ = frame_.GetWidget()->windowHandle();
+        ASSERT_NE(window_, nullptr);
+    }
+    void Click(const char* name) {
+        QWidget* button = frame_.Widget(name);
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    bool Shows(const char* name) { return frame_.Widget(name)->isVisible(); }
+    void DoubleClickCaption(TestWindow& w, QPoint at = QPoint(60, 12)) {
+        QWindow* window = w.GetWidget()->windowHandle();
+        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+    }
+
+    TestWindow frame_{"XML_TESTFRAME"};
+    QWindow* window_ = nullptr;
+};
+
+TEST_F(FrameTest, MaximiseAndRestoreGoThroughTheWindowSystemAndSwapTheButtons) {
+    const QRect normal = frame_.GetWidget()->geometry();
+    const QRect workArea = frame_.GetWidget()->screen()->availableGeometry();
+    ASSERT_TRUE(Shows("maxbtn"));
+    ASSERT_FALSE(Shows("restorebtn"));
+
+    // The title bar buttons, a caption double-click and the window system itself (a window
+    // manager's own maximise) all end in the same state.
+    const std::function<void()> maximise[] = {
+        [&] { Click("maxbtn"); },
+        [&] { DoubleClickCaption(frame_); },
+        [&] { frame_.GetWidget()->setWindowState(Qt::WindowMaximized); },
+    };
+    const std::function<void()> restore[] = {
+        [&] { Click("restorebtn"); },
+        [&] { DoubleClickCaption(frame_); },
+        [&] { frame_.GetWidget()->setWindowState(Qt::WindowNoState); },
+    };
+    for (size_t i = 0; i < std::size(maximise); ++i) {
+        SCOPED_TRACE(i);
+        maximise[i]();
+        ASSERT_TRUE(SpinUntil([&] { return frame_.GetWidget()->isMaximized(); }));
+        EXPECT_TRUE(SpinUntil([&] { return frame_.GetWidget()->geometry() == workArea; }));
+        EXPECT_FALSE(Shows("maxbtn"));
+        EXPECT_TRUE(Shows("restorebtn"));
+
+        restore[i]();
+        ASSERT_TRUE(SpinUntil([&] { return !frame_.GetWidget()->isMaximized(); }));
+        EXPECT_TRUE(SpinUntil([&] { return frame_.GetWidget()->geometry() == normal; }));
+        EXPECT_TRUE(Shows("maxbtn"));
+        EXPECT_FALSE(Shows("restorebtn"));
+    }
+
+    Click("minbtn");
+    EXPECT_TRUE(SpinUntil([&] { return frame_.IsMinimized(); }));
+    frame_.Restore();
+
+    // A dialog without a maximise button or resizable edges keeps its size.
+    TestWindow dialog;
+    ASSERT_NE(dialog.Open(UI_WNDSTYLE_DIALOG), 0u);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.GetWidget()));
+    DoubleClickCaption(dialog);
+    QTest::qWait(50);
+    EXPECT_FALSE(dialog.GetWidget()->isMaximized());
+}
+
+TEST_F(FrameTest, EdgesResizeTheWindowDownToItsMinimumAndNotWhileMaximised) {
+    const QRect start = frame_.GetWidget()->geometry();
+    // Offscreen there is no window manager to take the resize: the edge follows the pointer.
+    // Positions relative to the window as it is at that moment, as a pointer's would be.
+    auto pull = [&](QPoint from, QPoint by) {
+        const QPoint global = window_->mapToGlobal(from) + by;
+        QTest::mousePress(window_, Qt::LeftButton, {}, from);
+        QTest::mouseMove(window_, window_->mapFromGlobal(global));
+        QTest::mouseRelease(window_, Qt::LeftButton, {}, window_->mapFromGlobal(global));
+    };
+    pull(QPoint(start.width() - 2, 120), QPoint(50, 0));  // the right edge
+    EXPECT_EQ(frame_.GetWidget()->width(), start.width() + 50);
+    pull(QPoint(200, start.height() - 2), QPoint(0, -100));  // the bottom edge, below minimum
+    EXPECT_EQ(frame_.GetWidget()->height(), 200);
+    pull(QPoint(1, 1), QPoint(-20, -10));  // the top-left corner
+    EXPECT_EQ(frame_.GetWidget()->geometry().topLeft(), start.topLeft() - QPoint(20, 10));
+
+    frame_.Maximize();
+    const QRect maximised = frame_.GetWidget()->screen()->availableGeometry();
+    ASSERT_TRUE(SpinUntil([&] { return frame_.GetWidget()->geometry() == maximised; }));
+    pull(QPoint(maximised.width() - 2, 120), QPoint(-50, 0));
+    EXPECT_EQ(frame_.GetWidget()->geometry(), maximised);
+}
+
+TEST_F(FrameTest, TitleAndToolTipsFollowTheLanguage) {
+    CResourceManager& resources = *CResourceManager::GetInstance();
+    struct Case {
+        const char* file;
+        const char* title;
+        const char* maxTip;
+    };
+    for (const Case& c :
+         {Case{"lan_cn.xml", "设置", "确定"}, Case{"lan_en.xml", "Settings", "OK"}}) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(resources.LoadLanguage(c.file)) << resources.GetLastError();
+        resources.ReloadText();
+        EXPECT_EQ(frame_.GetWindowTitle(), c.title);
+        EXPECT_EQ(frame_.Widget("maxbtn")->toolTip().toStdString(), c.maxTip);
+    }
+    // A literal tool tip set later stays through a language switch.
+    frame_.GetPaintManager().FindControl("maxbtn")->SetToolTip("literal");
+    resources.ReloadText();
+    EXPECT_EQ(frame_.Widget("maxbtn")->toolTip().toStdString(), "literal");
+}
+
+TEST_F(FrameTest, ReturnCommitsANameAndEscapeBringsTheOldOneBack) {
+    frame_.BringToFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.GetWidget()));
+    auto* edit = qobject_cast<QLineEdit*>(frame_.Widget("name_edit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus(Qt::MouseFocusReason);
+
+    QTest::keyClicks(edit, "X");
+    EXPECT_EQ(edit->text(), "profile1X");
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_EQ(edit->text(), "profile1");
+    EXPECT_EQ(frame_.GetPaintManager().FindControl("name_edit")->GetText(), "profile1");
+
+    QTest::keyClicks(edit, "2");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Escape);  // nothing left to take back
+    EXPECT_EQ(edit->text(), "profile12");
+    EXPECT_EQ(frame_.edits,
+              (std::vector<std::string>{"textchanged name_edit", "textchanged name_edit",
+                                        "textchanged name_edit", "return name_edit"}));
+    EXPECT_TRUE(IsWindow(frame_.GetHWND()));
+}
+
+TEST_F(FrameTest, KeyboardFocusIsFramedAfterTabAndNotAfterAClick) {
+    InstallKeyboardFocusFrame();
+    frame_.BringToFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.GetWidget()));
+    auto frameAround = [&]() -> QWidget* {
+        for (auto* f : frame_.GetWidget()->findChildren<QFocusFrame*>()) {
+            if (f->isVisible()) {
+                return f->widget();
+            }
+        }
+        return nullptr;
+    };
+    QWidget* other = frame_.Widget("other_btn");
+    QTest::mouseClick(other, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), other);
+    EXPECT_EQ(frameAround(), nullptr);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), other);
+    EXPECT_EQ(frameAround(), QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(frameAround(), other);
+
+    QTest::mouseClick(frame_.Widget("name_edit"), Qt::LeftButton);
+    EXPECT_EQ(frameAround(), nullptr);
+
+    // A click that moves no focus (on a label) ends the keyboard's turn as well: focus that
+    // code moves afterwards is not framed.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(frameAround(), nullptr);
+    QTest::mouseClick(frame_.Widget("caption_text"), Qt::LeftButton);
+    EXPECT_EQ(frameAround(), nullptr);
+    frame_.Widget("name_edit")->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(frameAround(), nullptr);
 }
 
 TEST_F(WindowTest, LosingActivationDeliversWmActivateWithZero) {
