@@ -34,7 +34,7 @@ constexpr QRgb kAccent = 0xFFFF6B35;
 constexpr QRgb kError = 0xFFE5484D;
 constexpr QRgb kDisabled = 0xFF626A76;
 
-constexpr int kInset = 7;  // room for the markers and the focus ring around the painted parts
+constexpr int kInset = 7;  // room for the markers and the focus frame around the painted parts
 constexpr int kGap = 8;
 constexpr int kFieldHeight = 26;
 constexpr int kValueBarWidth = 22;
@@ -120,6 +120,8 @@ int ArrowStep(const QKeyEvent* event) {
     return (event->modifiers() & Qt::ShiftModifier) != 0 ? 1 : 5;
 }
 
+// The swatch the arrow keys are on; which part has the focus is the keyboard focus frame's to
+// show.
 void PaintFocusRing(QPainter& painter, const QRectF& around) {
     painter.setPen(QPen(QColor(kAccent), 2));
     painter.setBrush(Qt::NoBrush);
@@ -184,9 +186,6 @@ class HueSatArea final : public QWidget {
         const QPointF marker(area.left() + ScaleFrom(hue_, 359, area.width()),
                              area.top() + ScaleFrom(255 - saturation_, 255, area.height()));
         PaintMarker(painter, marker, 6);
-        if (hasFocus()) {
-            PaintFocusRing(painter, QRectF(area));
-        }
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -284,9 +283,6 @@ class ValueBar final : public QWidget {
         painter.drawRoundedRect(handle, 3, 3);
         painter.setPen(QPen(Qt::white, 1.5));
         painter.drawRoundedRect(handle, 3, 3);
-        if (hasFocus()) {
-            PaintFocusRing(painter, QRectF(bar));
-        }
     }
 
     void mousePressEvent(QMouseEvent* event) override {
