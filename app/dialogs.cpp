@@ -1,6 +1,8 @@
 #include "app/dialogs.h"
 
 #include <QCursor>
+#include <QKeyEvent>
+#include <functional>
 #include <utility>
 
 #include "app/main_wnd.h"
@@ -17,6 +19,26 @@ namespace {
 constexpr ui::DWORD kWsClipChildren = 0x02000000;
 constexpr ui::DWORD kWsExWindowEdge = 0x00000100;
 constexpr const char* kPresetPrefix = "ms_dpi_color_png_";
+
+// Runs `onEscape` for an Escape key press that reaches the window it watches.
+class EscapeFilter final : public QObject {
+  public:
+    EscapeFilter(QObject* parent, std::function<void()> onEscape)
+        : QObject(parent), onEscape_(std::move(onEscape)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            onEscape_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> onEscape_;
+};
 
 // Builds a message box owned by `parent` with its title and text; nullptr when no window can be
 // made (no application object).
@@ -176,6 +198,11 @@ void CPalletDialog::InitWindow() {
         palette_->SetSelectColor(colour_);
     }
     ShowColour(colour_);
+    // Escape answers as Cancel does, from whichever part of the dialog has the focus: the
+    // parts leave the key to their window.
+    if (QWidget* window = ui::GetWindowWidget(GetHWND())) {
+        window->installEventFilter(new EscapeFilter(window, [this] { Close(kResultClosed); }));
+    }
 }
 
 void CPalletDialog::ShowColour(ui::DWORD colour) {
@@ -195,7 +222,7 @@ void CPalletDialog::Notify(ui::TNotifyUI& msg) {
     }
     const std::string& name = msg.pSender->GetName();
     if (msg.sType == ui::notify::kClick) {
-        if (name == "closebtn") {
+        if (name == "closebtn" || name == "cancelbtn") {
             Close(kResultClosed);
         } else if (name == "okbtn") {
             if (palette_ == nullptr) {

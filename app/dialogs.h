@@ -48,8 +48,9 @@ class CMsgWnd : public ui::WindowImplBase {
     int ticks_ = 0;
 };
 
-// The colour palette dialog: a palette, a preview ("color_show_btn"), the preset buttons
-// "ms_dpi_color_png_N" and OK / close. After a modal result of 1, GetColor() is the choice.
+// The colour palette dialog: a palette, a preview ("color_show_btn"), preset buttons
+// "ms_dpi_color_png_N" where the layout has them, OK, and Cancel / close / Escape. After a
+// modal result of 1, GetColor() is the choice; any other result leaves the colour as it was.
 class CPalletDialog : public ui::WindowImplBase {
   public:
     static constexpr ui::UINT kResultOk = 1;

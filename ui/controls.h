@@ -384,19 +384,29 @@ class CListUI : public CContainerUI, public IListOwnerUI {
     ListItemStyle itemStyle_;
 };
 
-// A real colour picker; "colorchanged" when the user picks a colour.
+// The colour picker, drawn in the theme: a hue and saturation area, a value bar, a "#RRGGBB"
+// field, red, green and blue fields and the preset swatches. "colorchanged" when the user
+// picks a colour.
 class CColorPaletteUI : public CControlUI {
   public:
     std::string GetClass() const override;
     DWORD GetSelectColor() const { return selectColor_; }
     void SetSelectColor(DWORD argb);  // no notification
     AttrStatus SetAttribute(const std::string& name, const std::string& value) override;
+    void ReloadText() override;
 
   protected:
     QWidget* CreateWidget() override;
+    std::string ExtraStyleSheet() const override;
 
   private:
+    class PaletteWidget;
+    PaletteWidget* Palette() const;
+
     DWORD selectColor_ = 0xFF000000;
+    bool hexField_ = true;
+    bool rgbFields_ = true;
+    bool presets_ = true;
 };
 
 }  // namespace gmd::ui

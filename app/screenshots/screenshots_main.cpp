@@ -1,5 +1,6 @@
 // gmd-screenshots: starts the main window on the virtual mouse, walks the page tree the way a
-// user clicks through it and saves a picture of each page.
+// user clicks through it and saves a picture of each page, the main menu and the colour dialog
+// (in the run's language and in simplified Chinese).
 //
 //   gmd-screenshots [--out DIR] [--lang en|cn]
 //
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -110,6 +112,58 @@ bool ShootMainMenu(app::CMainWnd& window, const std::string& outDir) {
     menu->close();
     const std::string path = outDir + "/menu.png";
     if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+        std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+// The colour dialog of a DPI stage, opened by its colour button on the performance page as a
+// user does, in the language shown; it is answered with Cancel once it has been pictured.
+bool ShootPaletteDialog(app::CMainWnd& window, const std::string& path) {
+    auto& pm = window.GetPaintManager();
+    if (!Click(pm, "ms_tab") || !Click(pm, "ms_rich_Op_tab")) {
+        return false;
+    }
+    Settle(200);
+    ui::CControlUI* stage = pm.FindControl("ms_DPIcolor_btn_1");
+    auto* button = stage != nullptr ? qobject_cast<QAbstractButton*>(stage->GetWidget()) : nullptr;
+    if (button == nullptr) {
+        std::fprintf(stderr, "gmd-screenshots: no DPI stage colour button in the layout\n");
+        return false;
+    }
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    bool saved = false;
+    bool shown = false;
+    QTimer::singleShot(500, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() != QLatin1String("UIPalletDialog") || !top->isVisible()) {
+                continue;
+            }
+            shown = true;
+            saved = top->grab().save(QString::fromStdString(path), "PNG");
+            for (QWidget* child : top->findChildren<QWidget*>()) {
+                ui::CControlUI* control = ui::CControlUI::FromWidget(child);
+                if (control == nullptr || control->GetManager() == nullptr) {
+                    continue;
+                }
+                if (auto* cancel = dynamic_cast<ui::CButtonUI*>(
+                        control->GetManager()->FindControl("cancelbtn"))) {
+                    cancel->Activate();
+                    return;
+                }
+            }
+            top->close();
+            return;
+        }
+    });
+    button->click();  // returns when the dialog has been answered
+    if (!shown) {
+        std::fprintf(stderr, "gmd-screenshots: the DPI stage colour button opened no dialog\n");
+        return false;
+    }
+    if (!saved) {
         std::fprintf(stderr, "gmd-screenshots: cannot write '%s'\n", path.c_str());
         return false;
     }
@@ -215,6 +269,16 @@ int main(int argc, char** argv) {
     if (!ShootMainMenu(*window, outDir)) {
         ++failures;
     }
+    if (!ShootPaletteDialog(*window, outDir + "/palette.png")) {
+        ++failures;
+    }
+    // The palette in simplified Chinese whatever the language of the run.
+    window->SwitchLanguage(1);
+    Settle(200);
+    if (!ShootPaletteDialog(*window, outDir + "/palette-cn.png")) {
+        ++failures;
+    }
+    window->SwitchLanguage(language);
     if (!ShootNoDevice(*window, mouse, outDir)) {
         ++failures;
     }

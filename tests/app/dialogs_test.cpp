@@ -1,14 +1,23 @@
-// The message box (results, the self-closing variant, templates), the palette dialog (presets,
-// OK and close, placement on the screen) and the about window (placement, release).
+// The message box (results, the self-closing variant, templates), the palette dialog (picks, OK,
+// Cancel, Escape and close, placement on the screen, its texts) and the about window (placement,
+// release).
 
 #include "app/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
+#include <QHelpEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -184,35 +193,84 @@ TEST_F(DialogsTest, TemplatesAreFilledThroughTheHiddenLabel) {
     }
 }
 
-// The highest-numbered preset button of the palette layout, so the whole suffix is parsed.
-int HighestPresetInLayout(QWidget* top) {
-    for (int index = static_cast<int>(kPresetColours.size()) - 1; index >= 0; --index) {
-        if (ControlIn(top, "ms_dpi_color_png_" + std::to_string(index)) != nullptr) {
-            return index;
+// The palette's preset swatch of a colour, found by looking at the grid as a user does.
+QPoint SwatchOf(QWidget* grid, ui::DWORD colour) {
+    const QImage image = grid->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) {
+                return QPoint(x + 4, y + 4) / image.devicePixelRatio();
+            }
         }
     }
-    return -1;
+    ADD_FAILURE() << "no swatch of " << std::hex << colour;
+    return {};
+}
+
+// A part of the palette in the dialog `top` (by its object name).
+template <class W = QWidget>
+W* PalettePart(QWidget* top, const char* name) {
+    W* part = top->findChild<W*>(QLatin1String(name));
+    if (part == nullptr) {
+        ADD_FAILURE() << "no palette part " << name;
+    }
+    return part;
+}
+
+enum class Pick { Nothing, Preset, Hex };
+constexpr ui::DWORD kTypedColour = 0xFF00A0F0;
+
+// Picks a colour in the dialog the way a user does; returns the colour picked.
+ui::DWORD PickIn(QWidget* top, Pick pick, ui::DWORD unchanged) {
+    if (pick == Pick::Preset) {
+        QWidget* grid = PalettePart(top, "palette_presets");
+        if (grid != nullptr) {
+            QTest::mouseClick(grid, Qt::LeftButton, {}, SwatchOf(grid, kPresetColours[29]));
+        }
+        return kPresetColours[29];
+    }
+    if (pick == Pick::Hex) {
+        if (auto* hex = PalettePart<QLineEdit>(top, "palette_hex")) {
+            hex->setFocus();
+            hex->selectAll();
+            QTest::keyClicks(hex, QStringLiteral("#00a0f0"));
+            QTest::keyClick(hex, Qt::Key_Return);
+        }
+        return kTypedColour;
+    }
+    return unchanged;
+}
+
+// Answers the dialog: a button by name, or "Escape" from the focused part.
+void Answer(QWidget* top, const std::string& how) {
+    if (how == "Escape") {
+        top->activateWindow();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr && focus->window() == top ? focus : top, Qt::Key_Escape);
+        return;
+    }
+    Click(top, how);
 }
 
 TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
     constexpr ui::DWORD kStart = 0xFF123456;
-    enum class Pick { Nothing, Preset, Palette };
     struct Case {
         const char* name;
         Pick pick;
-        const char* closeWith;
+        const char* answer;
         ui::UINT result;
     };
     const Case cases[] = {
         {"preset then OK", Pick::Preset, "okbtn", 1},
-        {"palette then OK", Pick::Palette, "okbtn", 1},
+        {"hex then OK", Pick::Hex, "okbtn", 1},
         {"OK alone", Pick::Nothing, "okbtn", 1},
+        {"preset then Cancel", Pick::Preset, "cancelbtn", 2},
+        {"hex then Escape", Pick::Hex, "Escape", 2},
         {"preset then close", Pick::Preset, "closebtn", 2},
     };
     QCursor::setPos(100, 200);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ClearTraces();
         ui::DWORD picked = kStart;
         ui::DWORD previewAtStart = 0;
         WhenShown("UIPalletDialog", [&](QWidget* top) {
@@ -226,29 +284,47 @@ TEST_F(DialogsTest, PaletteDialogReturnsThePickedColourOnlyOnOk) {
             }
             previewAtStart = preview->GetBkColor();
             EXPECT_EQ(palette->GetSelectColor(), kStart);
-            if (c.pick == Pick::Preset) {
-                const int index = HighestPresetInLayout(top);
-                if (index < 0) {
-                    ADD_FAILURE() << "no preset buttons";
-                    top->close();
-                    return;
-                }
-                Click(top, "ms_dpi_color_png_" + std::to_string(index));
-                picked = kPresetColours[static_cast<size_t>(index)];
-                EXPECT_EQ(palette->GetSelectColor(), picked);
-            } else if (c.pick == Pick::Palette) {
-                picked = 0xFF00A0F0;
-                palette->SetSelectColor(picked);
-                palette->Notify(ui::notify::kColorChanged);
-            }
+            picked = PickIn(top, c.pick, kStart);
+            EXPECT_EQ(palette->GetSelectColor(), picked);
             EXPECT_EQ(preview->GetBkColor(), picked);
-            Click(top, c.closeWith);
+            Answer(top, c.answer);
         });
         CPalletDialog dialog("GmPalletDialog.xml", kStart);
         EXPECT_EQ(dialog.RunAtCursor(0), c.result);
         EXPECT_EQ(previewAtStart, kStart);
         EXPECT_EQ(dialog.GetColor(), c.result == 1 ? picked : kStart);
-        EXPECT_EQ(HasTrace("hongse"), c.pick == Pick::Preset);
+        EXPECT_EQ(TopLevel("UIPalletDialog"), nullptr);
+    }
+}
+
+TEST_F(DialogsTest, PaletteDialogTakesPresetButtonsOfItsLayout) {
+    const std::string layout = home_.path().toStdString() + "/preset_buttons.xml";
+    std::ofstream(layout) << R"(<Window size="400,300"><VerticalLayout>
+        <ColorPalette name="Pallet" presets="false" height="200"/>
+        <HorizontalLayout height="30"><Button name="color_show_btn"/>
+        <Button name="ms_dpi_color_png_29"/><Button name="ms_dpi_color_png_x"/>
+        <Button name="ms_dpi_color_png_30"/><Button name="okbtn"/></HorizontalLayout>
+        </VerticalLayout></Window>)";
+    struct Case {
+        const char* button;
+        ui::DWORD expected;
+    };
+    const Case cases[] = {
+        {"ms_dpi_color_png_29", kPresetColours[29]},
+        {"ms_dpi_color_png_x", kPresetColours[0]},  // no number: the first preset
+        {"ms_dpi_color_png_30", 0xFF010203},        // past the table: nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        ClearTraces();
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            Click(top, c.button);
+            Click(top, "okbtn");
+        });
+        CPalletDialog dialog(layout, 0xFF010203);
+        EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultOk);
+        EXPECT_EQ(dialog.GetColor(), c.expected);
+        EXPECT_TRUE(HasTrace("hongse"));
     }
 }
 
@@ -276,6 +352,120 @@ TEST_F(DialogsTest, PaletteDialogWithoutAPaletteNeverReturnsOk) {
     CPalletDialog dialog(layout, 0xFF010203);
     EXPECT_EQ(dialog.RunAtCursor(0), CPalletDialog::kResultClosed);
     EXPECT_EQ(dialog.GetColor(), 0xFF010203u);
+}
+
+TEST_F(DialogsTest, DpiStageColourChangesOnOkOnly) {
+    CreateMainWnd();
+    // The performance page, where the stage colours are.
+    for (const char* tab : {"ms_tab", "ms_rich_Op_tab"}) {
+        auto* option = dynamic_cast<ui::COptionUI*>(Find(tab));
+        ASSERT_NE(option, nullptr) << tab;
+        option->Selected(true);
+    }
+    ui::CControlUI* button = Find("ms_DPIcolor_btn_2");
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(SpinUntil([&] { return button->GetWidget()->isVisible(); }));
+    struct Case {
+        const char* name;
+        Pick pick;
+        const char* answer;
+        bool applied;
+    };
+    const Case cases[] = {
+        {"Cancel keeps it", Pick::Hex, "cancelbtn", false},
+        {"Escape keeps it", Pick::Preset, "Escape", false},
+        {"closing keeps it", Pick::Hex, "closebtn", false},
+        {"OK applies the typed colour", Pick::Hex, "okbtn", true},
+        {"OK applies the preset", Pick::Preset, "okbtn", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        button->SetBkColor(0xFF112233);
+        calls_->Clear();
+        ui::DWORD picked = 0;
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            picked = PickIn(top, c.pick, 0);
+            Answer(top, c.answer);
+        });
+        QTest::mouseClick(button->GetWidget(), Qt::LeftButton);
+        const ui::DWORD expected = c.applied ? picked : 0xFF112233;
+        EXPECT_EQ(button->GetBkColor(), expected);
+        EXPECT_EQ(calls_->CountPrefix("SetDpiStageColour"), c.applied ? 1 : 0);
+        if (c.applied) {
+            char call[64];
+            std::snprintf(call, sizeof call, "SetDpiStageColour(2,0x%08X)", expected);
+            EXPECT_TRUE(calls_->Contains(call)) << call;
+        }
+    }
+}
+
+// The texts a user can meet in `root` and the widgets in it: labels, button texts, tips and
+// the names read out to screen reader users.
+void CollectTexts(QWidget* root, std::vector<QString>& texts) {
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            texts.push_back(label->text());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            texts.push_back(button->text());
+        }
+        texts.push_back(widget->toolTip());
+        texts.push_back(widget->accessibleName());
+    }
+}
+
+// Every text of the palettes in the Chinese interfaces, on the lighting pages after a switch
+// and in the dialog, tips and the refusal included: no English word, no text id unresolved.
+TEST_F(DialogsTest, PalettesSpeakChinese) {
+    CMainWnd* wnd = CreateMainWnd();
+    auto* resources = ui::CResourceManager::GetInstance();
+    for (const char* file : {"lan_cn.xml", "lan_sn.xml"}) {
+        SCOPED_TRACE(file);
+        if (std::string(file) == "lan_cn.xml") {
+            wnd->SwitchLanguage(1);
+        } else {
+            // Traditional Chinese is chosen at start-up; the live texts reload the same way.
+            ASSERT_TRUE(resources->LoadLanguage(file)) << resources->GetLastError();
+            resources->ReloadText();
+        }
+        std::vector<QString> texts;
+        for (const char* name :
+             {"ms_deng_Color_Pallet", "kb_deng_Color_Pallet", "mp_deng_Color_Pallet"}) {
+            ui::CControlUI* palette = Find(name);
+            ASSERT_NE(palette, nullptr) << name;
+            CollectTexts(palette->GetWidget(), texts);
+        }
+        WhenShown("UIPalletDialog", [&](QWidget* top) {
+            // A refused colour shows its reason as the field's tip.
+            if (auto* hex = PalettePart<QLineEdit>(top, "palette_hex")) {
+                hex->setFocus();
+                hex->selectAll();
+                QTest::keyClicks(hex, QStringLiteral("#12"));
+                QTest::keyClick(hex, Qt::Key_Return);
+            }
+            CollectTexts(top, texts);
+            if (QWidget* grid = PalettePart(top, "palette_presets")) {
+                const QPoint at = SwatchOf(grid, kPresetColours[29]);
+                QHelpEvent help(QEvent::ToolTip, at, grid->mapToGlobal(at));
+                QApplication::sendEvent(grid, &help);
+                texts.push_back(QToolTip::text());
+                EXPECT_TRUE(QToolTip::text().contains(QLatin1String("#4776A4")))
+                    << QToolTip::text().toStdString();
+                QToolTip::hideText();
+            }
+            Click(top, "cancelbtn");
+        });
+        CPalletDialog dialog("GmPalletDialog.xml", 0xFF0199CB);
+        EXPECT_EQ(dialog.RunAtCursor(wnd->GetHWND()), CPalletDialog::kResultClosed);
+        EXPECT_GT(texts.size(), 60u);
+        // Colour notations are not words.
+        const QRegularExpression notation(QStringLiteral("#(RRGGBB|[0-9A-Fa-f]{6})"));
+        const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (QString text : texts) {
+            text.remove(notation);
+            EXPECT_FALSE(text.contains(latin)) << text.toStdString();
+        }
+    }
+    wnd->SwitchLanguage(0);
 }
 
 // The about window opens at its rule's place (twice the main window's left edge, half its

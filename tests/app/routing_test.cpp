@@ -817,12 +817,12 @@ TEST_F(RoutingTest, DpiColourButtonRunsThePaletteDialog) {
     EXPECT_EQ(button->GetBkColor(), 0xFF112233u);
     EXPECT_EQ(calls_->CountPrefix("SetDpiStageColour"), 0);
 
-    // A preset and OK: the button shows it and the stage takes it.
-    ClickInModalWhenShown(wnd_->GetWidget(), {"ms_dpi_color_png_29", "okbtn"});
+    // OK: the stage takes the colour the dialog answers with (picks: dialogs_test).
+    ClickInModalWhenShown(wnd_->GetWidget(), {"okbtn"});
     Send("click", "ms_DPIcolor_btn_3");
-    EXPECT_EQ(button->GetBkColor(), 0xFF4776A4u);
+    EXPECT_EQ(button->GetBkColor(), 0xFF112233u);
     EXPECT_EQ(CallsOf({"SetDpiStageColour"}),
-              std::vector<std::string>{"SetDpiStageColour(3,0xFF4776A4)"});
+              std::vector<std::string>{"SetDpiStageColour(3,0xFF112233)"});
     EXPECT_TRUE(win_->Reached("click", "ms_DPIcolor_btn_3"));
 }
 

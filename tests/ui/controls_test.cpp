@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFocusFrame>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,17 +16,22 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "mouse/preset_colours.h"
 #include "ui/controls.h"
+#include "ui/focus_frame.h"
 #include "ui/paint_manager.h"
 #include "ui/resource_manager.h"
 
@@ -369,6 +373,8 @@ TEST_F(AttributeTest, EveryClassAcceptsItsAttributesAndRejectsBadOnes) {
         {palette, "selectcolor", "#123456", AttrStatus::Ok,
          As<CColorPaletteUI>([](CColorPaletteUI* c) { return c->GetSelectColor() == 0xFF123456; })},
         {palette, "selectcolor", "#12345", AttrStatus::BadValue, ok},
+        {palette, "presets", "false", AttrStatus::Ok, ok},
+        {palette, "rgbfields", "maybe", AttrStatus::BadValue, ok},
     };
     for (const Case& c : cases) {
         std::unique_ptr<CControlUI> control(c.make());
@@ -646,46 +652,406 @@ TEST(NotificationTest, NotifierMayRemoveItselfAndAsyncDeliveryWaits) {
     EXPECT_EQ(gui.rec.names, (std::vector<Note>{{"custom", "button"}}));
 }
 
-TEST(NotificationTest, ColorPaletteReportsUserPicksOnly) {
+// ---- the colour palette --------------------------------------------------------------------
+
+// A palette alone in a window, as a user meets it; the parts are found by their object names.
+struct PaletteGui {
     Recorder rec;
     CPaintManagerUI pm;
-    auto* root = Make<CVerticalLayoutUI>(nullptr, "root");
-    auto* palette = Make<CColorPaletteUI>(root, "palette");
-    pm.AttachDialog(root);
-    pm.AddNotifier(&rec);
-    Show(root->GetWidget(), 640, 480);
-    auto* dialog = root->GetWidget()->findChild<QColorDialog*>();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_FALSE(dialog->isWindow());
-    EXPECT_FALSE(dialog->testOption(QColorDialog::ShowAlphaChannel));
-    rec.Clear();
+    CVerticalLayoutUI* root = nullptr;
+    CColorPaletteUI* palette = nullptr;
+    CButtonUI* other = nullptr;  // somewhere else to put the focus
 
-    palette->SetSelectColor(0x00123456);
-    EXPECT_EQ(palette->GetSelectColor(), 0xFF123456u);
-    EXPECT_EQ(dialog->currentColor(), QColor(0x12, 0x34, 0x56));
-    EXPECT_TRUE(rec.Actions().empty());
+    explicit PaletteGui(Attrs attrs = {{"width", "528"}, {"height", "300"}}) {
+        root = Make<CVerticalLayoutUI>(nullptr, "root", {{"inset", "8,8,8,8"}});
+        palette = Make<CColorPaletteUI>(root, "palette", attrs);
+        other = Make<CButtonUI>(root, "other", {{"text", "Other"}, {"height", "26"}});
+        pm.AttachDialog(root);
+        pm.AddNotifier(&rec);
+        Show(root->GetWidget(), 560, 360);
+        rec.Clear();
+    }
 
-    // The user types a colour into the picker's HTML field.
-    QLineEdit* html = nullptr;
-    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
-        if (qobject_cast<QAbstractSpinBox*>(edit->parentWidget()) == nullptr) {
-            html = edit;
+    template <class W = QWidget>
+    W* Part(const char* name) {
+        W* part = palette->GetWidget()->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(part, nullptr) << name;
+        return part;
+    }
+
+    // How many colours the user picked since the last look; anything but "colorchanged" from
+    // the palette fails.
+    int TakePicks() {
+        int picks = 0;
+        for (const Note& note : rec.Actions()) {
+            EXPECT_EQ(note, (Note{"colorchanged", "palette"}));
+            ++picks;
+        }
+        rec.Clear();
+        return picks;
+    }
+
+    // The hex and the red, green and blue fields show the selected colour.
+    void ExpectFieldsShowTheColour() {
+        const QRgb rgb = palette->GetSelectColor();
+        EXPECT_EQ(Part<QLineEdit>("palette_hex")->text(),
+                  QStringLiteral("#%1").arg(rgb & 0xFFFFFFu, 6, 16, QLatin1Char('0')).toUpper());
+        EXPECT_EQ(Part<QSpinBox>("palette_red")->value(), qRed(rgb));
+        EXPECT_EQ(Part<QSpinBox>("palette_green")->value(), qGreen(rgb));
+        EXPECT_EQ(Part<QSpinBox>("palette_blue")->value(), qBlue(rgb));
+    }
+};
+
+// A point of a part by fractions of its size (0: left or top edge, 1: right or bottom edge).
+QPoint At(QWidget* part, double fx, double fy) {
+    return {static_cast<int>(std::lround(fx * (part->width() - 1))),
+            static_cast<int>(std::lround(fy * (part->height() - 1)))};
+}
+
+bool Near(QRgb a, QRgb b, int tolerance) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+TEST(PaletteTest, AreaAndValueBarClicksPickTheColourUnderThePointer) {
+    PaletteGui gui;
+    // Inside the painted parts the pick is the colour shown where the user clicks.
+    struct Inside {
+        DWORD start;
+        const char* part;
+        double fx, fy;
+    };
+    const Inside inside[] = {
+        {0xFFFFFFFF, "palette_area", 1.0 / 3, 0.1}, {0xFFFFFFFF, "palette_area", 0.5, 0.5},
+        {0xFFFFFFFF, "palette_area", 0.8, 0.7},     {0xFFFFFFFF, "palette_area", 0.15, 0.9},
+        {0xFF00FF00, "palette_value", 0.5, 0.5},    {0xFF3366CC, "palette_value", 0.5, 0.4},
+        {0xFFFF8000, "palette_value", 0.5, 0.85},
+    };
+    for (const Inside& c : inside) {
+        SCOPED_TRACE(std::string(c.part) + " at " + std::to_string(c.fx) + "," +
+                     std::to_string(c.fy));
+        gui.palette->SetSelectColor(c.start);
+        QWidget* part = gui.Part(c.part);
+        const QPoint point = At(part, c.fx, c.fy);
+        const QRgb shown = part->grab().toImage().pixel(point);
+        ClickAt(part, point);
+        EXPECT_TRUE(Near(gui.palette->GetSelectColor(), shown, 3))
+            << std::hex << gui.palette->GetSelectColor() << " shown " << shown;
+        EXPECT_EQ(gui.TakePicks(), 1);
+        gui.ExpectFieldsShowTheColour();
+    }
+    // What the area shows: hue from red on the left through green, saturation to none at the
+    // bottom.
+    const QRgb greenish = gui.Part("palette_area")
+                              ->grab()
+                              .toImage()
+                              .pixel(At(gui.Part("palette_area"), 1.0 / 3, 0.1));
+    EXPECT_GT(qGreen(greenish), 2 * std::max(qRed(greenish), qBlue(greenish)));
+
+    // Past the painted edges the pick stops at the edge.
+    struct Edge {
+        const char* name;
+        DWORD start;
+        const char* part;
+        double fx, fy;
+        DWORD expected;
+    };
+    const Edge edges[] = {
+        {"area top left is red", 0xFFFFFFFF, "palette_area", 0, 0, 0xFFFF0000},
+        {"area bottom is grey", 0xFFFF0000, "palette_area", 0.5, 1, 0xFFFFFFFF},
+        {"area right end is red again", 0xFFFFFFFF, "palette_area", 1, 0, 0xFFFF0004},
+        {"the area keeps the value", 0xFF808080, "palette_area", 0, 0, 0xFF800000},
+        {"black takes full value", 0xFF000000, "palette_area", 0, 0, 0xFFFF0000},
+        {"value bar bottom is black", 0xFFFF0000, "palette_value", 0.5, 1, 0xFF000000},
+        {"value bar top is full", 0xFF400000, "palette_value", 0.5, 0, 0xFFFF0000},
+    };
+    for (const Edge& c : edges) {
+        SCOPED_TRACE(c.name);
+        gui.palette->SetSelectColor(c.start);
+        QWidget* part = gui.Part(c.part);
+        ClickAt(part, At(part, c.fx, c.fy));
+        EXPECT_EQ(gui.palette->GetSelectColor(), c.expected);
+        EXPECT_EQ(gui.TakePicks(), 1);
+        gui.ExpectFieldsShowTheColour();
+    }
+
+    // Through black and back: the hue and saturation survive.
+    gui.palette->SetSelectColor(0xFF3366CC);
+    QWidget* bar = gui.Part("palette_value");
+    ClickAt(bar, At(bar, 0.5, 1));
+    EXPECT_EQ(gui.palette->GetSelectColor(), 0xFF000000u);
+    ClickAt(bar, At(bar, 0.5, 0));
+    EXPECT_TRUE(Near(gui.palette->GetSelectColor(), 0xFF4080FF, 2))
+        << std::hex << gui.palette->GetSelectColor();
+
+    // A drag follows the pointer; picking the colour already chosen says nothing.
+    gui.rec.Clear();
+    gui.palette->SetSelectColor(0xFFFFFFFF);
+    QWidget* area = gui.Part("palette_area");
+    QWindow* window = area->window()->windowHandle();
+    const auto inWindow = [&](double fx, double fy) {
+        return area->mapTo(area->window(), At(area, fx, fy));
+    };
+    const QRgb blueish = area->grab().toImage().pixel(At(area, 2.0 / 3, 0.1));
+    EXPECT_GT(qBlue(blueish), 2 * std::max(qRed(blueish), qGreen(blueish)));
+    QTest::mousePress(window, Qt::LeftButton, {}, inWindow(0, 0.1));
+    QTest::mouseMove(window, inWindow(1.0 / 3, 0.1));
+    QTest::mouseMove(window, inWindow(2.0 / 3, 0.1));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, inWindow(2.0 / 3, 0.1));
+    EXPECT_TRUE(Near(gui.palette->GetSelectColor(), blueish, 3))
+        << std::hex << gui.palette->GetSelectColor();
+    EXPECT_EQ(gui.TakePicks(), 3);
+    ClickAt(area, At(area, 2.0 / 3, 0.1));
+    EXPECT_EQ(gui.TakePicks(), 0);
+}
+
+TEST(PaletteTest, HexFieldTakesGoodColoursAndRefusesBadOnesVisibly) {
+    constexpr DWORD kStart = 0xFF123456;
+    struct Case {
+        const char* typed;
+        Qt::Key key;  // Return applies; Tab leaves the field
+        bool accepted;
+        DWORD expected;
+    };
+    const Case cases[] = {
+        {"#A0B0C0", Qt::Key_Return, true, 0xFFA0B0C0},
+        {"a0b0c1", Qt::Key_Return, true, 0xFFA0B0C1},
+        {"  #0199cb ", Qt::Key_Return, true, 0xFF0199CB},
+        {"#102030", Qt::Key_Tab, true, 0xFF102030},
+        {"#12345", Qt::Key_Return, false, kStart},
+        {"#1234567", Qt::Key_Return, false, kStart},
+        {"#12G456", Qt::Key_Return, false, kStart},
+        {"0x1234", Qt::Key_Return, false, kStart},
+        {"##102030", Qt::Key_Return, false, kStart},
+        {"red", Qt::Key_Return, false, kStart},
+        {"", Qt::Key_Return, false, kStart},
+        {"#12G456", Qt::Key_Tab, false, kStart},
+    };
+    PaletteGui gui;
+    auto* hex = gui.Part<QLineEdit>("palette_hex");
+    const QString tip = hex->toolTip();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("'") + c.typed + "'");
+        gui.palette->SetSelectColor(kStart);
+        hex->setFocus(Qt::TabFocusReason);
+        hex->selectAll();
+        QTest::keyClick(hex, Qt::Key_Backspace);
+        QTest::keyClicks(hex, QString::fromUtf8(c.typed));
+        QTest::keyClick(hex, c.key);
+        EXPECT_EQ(gui.palette->GetSelectColor(), c.expected);
+        EXPECT_EQ(gui.TakePicks(), c.accepted ? 1 : 0);
+        const bool refusedInPlace = !c.accepted && c.key == Qt::Key_Return;
+        EXPECT_EQ(hex->property("refused").toBool(), refusedInPlace);
+        if (refusedInPlace) {
+            // The bad text stays for the user to mend, marked, with the reason as its tip.
+            EXPECT_EQ(hex->text(), QString::fromUtf8(c.typed));
+            EXPECT_TRUE(hex->hasFocus());
+            EXPECT_NE(hex->toolTip(), tip);
+            const QImage marked = hex->grab().toImage();
+            QTest::keyClick(hex, Qt::Key_End);
+            QTest::keyClick(hex, Qt::Key_Space);  // editing clears the mark
+            EXPECT_FALSE(hex->property("refused").toBool());
+            EXPECT_EQ(hex->toolTip(), tip);
+            EXPECT_NE(hex->grab().toImage(), marked);
+            gui.other->SetFocus();  // leaving puts the chosen colour back
+        }
+        EXPECT_EQ(gui.TakePicks(), 0);
+        EXPECT_FALSE(hex->property("refused").toBool());
+        gui.ExpectFieldsShowTheColour();
+    }
+}
+
+TEST(PaletteTest, RedGreenAndBlueFieldsSetOneChannel) {
+    struct Case {
+        const char* field;
+        const char* typed;  // then Return
+        DWORD expected;
+    };
+    const Case cases[] = {
+        {"palette_red", "200", 0xFFC83456},
+        {"palette_green", "0", 0xFF120056},
+        {"palette_blue", "255", 0xFF1234FF},
+        {"palette_red", "999", 0xFF633456},  // a number above 255 cannot be typed
+    };
+    PaletteGui gui;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        gui.palette->SetSelectColor(0xFF123456);
+        auto* spin = gui.Part<QSpinBox>(c.field);
+        spin->setFocus(Qt::TabFocusReason);
+        spin->selectAll();
+        QTest::keyClicks(spin, QString::fromUtf8(c.typed));
+        EXPECT_EQ(gui.TakePicks(), 0) << "nothing applies digit by digit";
+        QTest::keyClick(spin, Qt::Key_Return);
+        EXPECT_EQ(gui.palette->GetSelectColor(), c.expected);
+        EXPECT_EQ(gui.TakePicks(), 1);
+        gui.ExpectFieldsShowTheColour();
+    }
+    // The arrow keys step a channel at once.
+    gui.palette->SetSelectColor(0xFF123456);
+    auto* blue = gui.Part<QSpinBox>("palette_blue");
+    blue->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(blue, Qt::Key_Up);
+    EXPECT_EQ(gui.palette->GetSelectColor(), 0xFF123457u);
+    EXPECT_EQ(gui.TakePicks(), 1);
+}
+
+// Where the preset grid shows a colour, found by looking at it as a user does.
+QPoint SwatchOf(QWidget* grid, QRgb colour) {
+    const QImage image = grid->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) {
+                return QPoint(x + 4, y + 4) / image.devicePixelRatio();
+            }
         }
     }
-    ASSERT_NE(html, nullptr);
-    html->setFocus();
-    html->selectAll();
-    QTest::keyClicks(html, "#102030");
-    EXPECT_EQ(palette->GetSelectColor(), 0xFF102030u);
-    const std::vector<Note> actions = rec.Actions();
-    ASSERT_FALSE(actions.empty());
-    for (const Note& note : actions) {
-        EXPECT_EQ(note, (Note{"colorchanged", "palette"}));
+    ADD_FAILURE() << "no swatch of " << std::hex << colour;
+    return {};
+}
+
+TEST(PaletteTest, PresetsAreOursAndPickedByPointerOrKeyboard) {
+    PaletteGui gui;
+    auto* grid = gui.Part("palette_presets");
+    gui.palette->SetSelectColor(0xFF010203);
+    for (size_t index : {29u, 21u, 2u}) {
+        const DWORD preset = kPresetColours[index];
+        ClickAt(grid, SwatchOf(grid, preset));
+        EXPECT_EQ(gui.palette->GetSelectColor(), preset) << index;
+        EXPECT_EQ(gui.TakePicks(), 1);
+        gui.ExpectFieldsShowTheColour();
     }
-    // Escape and Enter would close a dialog; the embedded picker stays.
-    QTest::keyClick(html, Qt::Key_Escape);
-    QTest::keyClick(html, Qt::Key_Return);
-    EXPECT_TRUE(dialog->isVisible());
+    // One tab stop; arrows move between the swatches, Space or Enter takes one.
+    grid->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid, Qt::Key_End);
+    EXPECT_EQ(gui.TakePicks(), 0);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(gui.palette->GetSelectColor(), kPresetColours[29]);
+    QTest::keyClick(grid, Qt::Key_Home);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(gui.palette->GetSelectColor(), kPresetColours[1]);
+    EXPECT_EQ(gui.TakePicks(), 2);
+    // The keyboard starts at the swatch of the chosen colour.
+    gui.palette->SetSelectColor(kPresetColours[5]);
+    gui.other->SetFocus();
+    grid->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(gui.palette->GetSelectColor(), kPresetColours[6]);
+}
+
+TEST(PaletteTest, KeyboardReachesEveryPartWithVisibleFocus) {
+    PaletteGui gui;
+    gui.palette->SetSelectColor(0xFFFF0000);
+    QWidget* area = gui.Part("palette_area");
+    area->setFocus(Qt::TabFocusReason);
+    // The part that holds the focus (a spin box's focus sits in its inner edit).
+    const auto focused = [] {
+        for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+            if (w->objectName().startsWith(QLatin1String("palette_"))) {
+                return w->objectName().toStdString();
+            }
+        }
+        return std::string("(none)");
+    };
+    std::vector<std::string> order = {focused()};
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.push_back(focused());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"palette_area", "palette_value", "palette_hex",
+                                               "palette_red", "palette_green", "palette_blue",
+                                               "palette_presets"}));
+
+    // The keyboard focus frame shows which part has the focus, as everywhere in the window;
+    // in the presets a ring shows the swatch the arrow keys are on.
+    InstallKeyboardFocusFrame();
+    area->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 7; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        bool framed = false;
+        for (QWidget* w : QApplication::allWidgets()) {
+            auto* frame = qobject_cast<QFocusFrame*>(w);
+            framed = framed || (frame != nullptr && frame->isVisible() && frame->widget() == focus);
+        }
+        EXPECT_TRUE(framed) << focused();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QWidget* grid = gui.Part("palette_presets");
+    grid->setFocus(Qt::TabFocusReason);
+    const QImage before = grid->grab().toImage();
+    QTest::keyClick(grid, Qt::Key_Right);
+    EXPECT_NE(grid->grab().toImage(), before);
+
+    // Keys move the markers: Right turns the hue, End takes the value to black and Home
+    // brings the colour back. The hue stops at its ends.
+    gui.rec.Clear();
+    area->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(area, Qt::Key_Left);
+    EXPECT_EQ(gui.palette->GetSelectColor(), 0xFFFF0000u);
+    EXPECT_EQ(gui.TakePicks(), 0);
+    QTest::keyClick(area, Qt::Key_Right);
+    const DWORD turned = gui.palette->GetSelectColor();
+    EXPECT_EQ(qRed(turned), 255);
+    EXPECT_GT(qGreen(turned), 0);
+    QWidget* bar = gui.Part("palette_value");
+    bar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_EQ(gui.palette->GetSelectColor(), 0xFF000000u);
+    QTest::keyClick(bar, Qt::Key_Home);
+    EXPECT_EQ(gui.palette->GetSelectColor(), turned);
+    EXPECT_EQ(gui.TakePicks(), 3);
+}
+
+TEST(PaletteTest, PartsFitTheSizeAndLeaveOutWhatTheLayoutSays) {
+    struct Case {
+        const char* name;
+        Attrs attrs;
+        std::vector<const char*> shown;
+        std::vector<const char*> hidden;
+    };
+    const std::vector<const char*> all = {"palette_area",   "palette_value", "palette_hex",
+                                          "palette_red",    "palette_green", "palette_blue",
+                                          "palette_presets"};
+    const Case cases[] = {
+        {"dialog", {{"width", "528"}, {"height", "300"}}, all, {}},
+        {"narrow", {{"width", "300"}, {"height", "300"}}, all, {}},
+        {"light page",
+         {{"width", "236"}, {"height", "172"}, {"rgbfields", "false"}, {"presets", "false"}},
+         {"palette_area", "palette_value", "palette_hex"},
+         {"palette_red", "palette_green", "palette_blue", "palette_presets"}},
+        {"bare",
+         {{"width", "236"},
+          {"height", "172"},
+          {"hexfield", "0"},
+          {"rgbfields", "0"},
+          {"presets", "0"}},
+         {"palette_area", "palette_value"},
+         {"palette_hex", "palette_red", "palette_presets"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PaletteGui gui(c.attrs);
+        const QRect bounds = gui.palette->GetWidget()->rect();
+        std::vector<QRect> taken;
+        for (const char* name : c.shown) {
+            QWidget* part = gui.Part(name);
+            ASSERT_TRUE(part->isVisible()) << name;
+            const QRect r = part->geometry();
+            EXPECT_TRUE(bounds.contains(r)) << name;
+            for (const QRect& other : taken) {
+                EXPECT_FALSE(r.intersects(other)) << name << " overlaps another part";
+            }
+            taken.push_back(r);
+        }
+        EXPECT_GE(gui.Part("palette_area")->height(), 80);
+        EXPECT_GE(gui.Part("palette_area")->width(), 120);
+        for (const char* name : c.hidden) {
+            EXPECT_FALSE(gui.Part(name)->isVisible()) << name;
+        }
+    }
 }
 
 // ---- generic operations --------------------------------------------------------------------
