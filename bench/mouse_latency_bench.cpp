@@ -24,6 +24,7 @@
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
 #include "app/subsystems.h"
+#include "bench/window_bench_main.h"
 #include "device/command_set.h"
 #include "device/tracing_hid_backend.h"
 #include "device/virtual_hid_bus.h"
@@ -133,23 +134,5 @@ BENCHMARK(BM_SliderReleaseToDeviceWrite)->Iterations(1)->Unit(benchmark::kSecond
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A scratch home: nothing of the user's is read or written.
-    QTemporaryDir home;
-    setenv("HOME", home.path().toLocal8Bit().constData(), 1);
-    setenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit().constData(), 1);
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    ui::CPaintManagerUI::SetResourcePath(GMD_SKIN_DIR);
-    if (!ui::CResourceManager::GetInstance()->LoadResource("res.xml")) {
-        return 1;
-    }
-    app::RegisterCustomControls();
-    app::g_instanceMessage = ui::RegisterWindowMessage("QUARVEN_004");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return gmd::bench::RunWindowBenchmarks(argc, argv);
 }

@@ -758,7 +758,10 @@ std::string FunctionText(KeyFunction record, const std::vector<std::string>& mac
                 }
                 for (const Modifier& m : kModifiers) {
                     if (m.bit == (1 << bit)) {
-                        keys += (keys.empty() ? "" : "+") + std::string(m.name);
+                        if (!keys.empty()) {
+                            keys += '+';
+                        }
+                        keys += m.name;
                         break;
                     }
                 }

@@ -221,7 +221,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
         std::string_view raw(text.data() + start, end - start);
         if (!raw.empty() && raw.back() == '\r') {
             raw.remove_suffix(1);
-            line.eol.insert(0, "\r");
+            line.eol = line.eol.empty() ? "\r" : "\r\n";  // eol is "\n" or empty here
         }
         line.text = std::string(raw);
         const std::string_view trimmed = Trim(raw);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Start-up, flicker, memory and idle CPU of the desktop application, side by side in one run
 # with a bare Qt Widgets window (bench/bare_window) started the same way:
-#   1. no device, window hidden in the tray (Xvfb with a tray host)
-#   2. no device, no tray: the window stays shown (Xvfb)
-#   3. no device, no display (offscreen)
-#   4. the virtual mouse attached, window in front (Xvfb with the tray host)
+#   1. no device, a tray host (Xvfb): the window opens on the no-device page
+#   2. the same started with --hidden: the window waits in the tray
+#   3. no device, no tray: the window stays shown (Xvfb)
+#   4. no device, no display (offscreen)
+#   5. the virtual mouse attached, window in front (Xvfb with the tray host)
 # For each: the time from exec to the first frame of the window on screen (its debug trace line;
 # "-" where the window rightly stays in the tray) and to the end of first-show initialisation,
 # the first frame against the bare window's in the same setting, how often the window was shown
@@ -174,7 +175,8 @@ echo "start-up in ms from exec; stat calls up to the first frame; memory once id
 printf "%-34s %6s %6s %6s %6s %5s %8s %6s %7s\n" "" "frame" "init" "bare" "ratio" "shows" \
     "stats" "RSS MB" "CPU %"
 tray_on
-measure "no device, hidden in the tray" xvfb no
+measure "no device, tray (window shown)" xvfb yes
+measure "no device, --hidden, in the tray" xvfb no --hidden
 tray_off
 measure "no device, no tray (window shown)" xvfb yes
 measure "no device, offscreen" offscreen yes

@@ -25,6 +25,7 @@
 
 #include "mouse/preset_colours.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/swatch_probe.h"
 #include "ui/control.h"
 #include "ui/resource_manager.h"
 
@@ -193,19 +194,7 @@ TEST_F(DialogsTest, TemplatesAreFilledThroughTheHiddenLabel) {
     }
 }
 
-// The palette's preset swatch of a colour, found by looking at the grid as a user does.
-QPoint SwatchOf(QWidget* grid, ui::DWORD colour) {
-    const QImage image = grid->grab().toImage();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) {
-                return QPoint(x + 4, y + 4) / image.devicePixelRatio();
-            }
-        }
-    }
-    ADD_FAILURE() << "no swatch of " << std::hex << colour;
-    return {};
-}
+using test::SwatchOf;
 
 // A part of the palette in the dialog `top` (by its object name).
 template <class W = QWidget>

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "mouse/preset_colours.h"
+#include "tests/support/swatch_probe.h"
 #include "ui/controls.h"
 #include "ui/focus_frame.h"
 #include "ui/paint_manager.h"
@@ -897,19 +898,7 @@ TEST(PaletteTest, RedGreenAndBlueFieldsSetOneChannel) {
     EXPECT_EQ(gui.TakePicks(), 1);
 }
 
-// Where the preset grid shows a colour, found by looking at it as a user does.
-QPoint SwatchOf(QWidget* grid, QRgb colour) {
-    const QImage image = grid->grab().toImage();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFFu) == (colour & 0xFFFFFFu)) {
-                return QPoint(x + 4, y + 4) / image.devicePixelRatio();
-            }
-        }
-    }
-    ADD_FAILURE() << "no swatch of " << std::hex << colour;
-    return {};
-}
+using test::SwatchOf;
 
 TEST(PaletteTest, PresetsAreOursAndPickedByPointerOrKeyboard) {
     PaletteGui gui;
