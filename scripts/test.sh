@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test.
-#   scripts/test.sh                 normal build in build/
-#   scripts/test.sh --sanitize asan AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh                 under AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/test.sh --plain         without sanitizers, in build/
 #   scripts/test.sh --sanitize tsan ThreadSanitizer, in build-tsan/ (tests of threaded code)
+# (--sanitize asan is the default run.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 
-build=build
-extra=()
+build=build-asan
+extra=(-DGMD_SANITIZE=address,undefined -DGMD_BUILD_BENCHMARKS=OFF)
 ctest_extra=()
 case "${1:-}" in
     "") ;;
+    --plain) build=build; extra=() ;;
     --sanitize)
         case "${2:-}" in
-            asan) build=build-asan; extra=(-DGMD_SANITIZE=address,undefined -DGMD_BUILD_BENCHMARKS=OFF) ;;
+            asan) ;;
             tsan) build=build-tsan; extra=(-DGMD_SANITIZE=thread -DGMD_BUILD_BENCHMARKS=OFF)
                   ctest_extra=(-LE single-thread) ;;
-            *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
+            *) echo "usage: $0 [--plain | --sanitize asan|tsan]" >&2; exit 64 ;;
         esac ;;
-    *) echo "usage: $0 [--sanitize asan|tsan]" >&2; exit 64 ;;
+    *) echo "usage: $0 [--plain | --sanitize asan|tsan]" >&2; exit 64 ;;
 esac
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGMD_WERROR=ON "${extra[@]}"
