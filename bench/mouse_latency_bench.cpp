@@ -51,17 +51,7 @@ void OnReport(const std::string& line) {
     }
 }
 
-bool SpinUntil(const std::function<bool()>& done, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+using bench::SpinUntil;
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

@@ -37,17 +37,7 @@ constexpr int kOpenings = 10;
 
 std::atomic<int> g_chooserFrames{0};
 
-bool SpinUntil(const std::function<bool()>& done, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+using bench::SpinUntil;
 
 QWidget* OpenChooser() {
     for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -1,12 +1,14 @@
 #pragma once
-// main() of the benchmarks that drive the real window offscreen: a scratch home, the skin and
-// the application's controls, then the registered benchmarks.
+// What the benchmarks that drive the real window offscreen share: waiting on the event loop, and
+// main() with a scratch home, the skin and the application's controls.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <functional>
 
 #include "app/custom_controls.h"
 #include "app/main_wnd.h"
@@ -14,6 +16,20 @@
 #include "ui/resource_manager.h"
 
 namespace gmd::bench {
+
+// Runs the event loop in 1 ms steps (finer than the tests' wait: these are timings) until
+// `done`; false when the limit passes first.
+inline bool SpinUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
 
 inline int RunWindowBenchmarks(int argc, char** argv) {
     // A scratch home: nothing of the user's is read or written.
