@@ -82,9 +82,6 @@ ui::LRESULT CMainWnd::HandleCustomMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
         case WM_MOUSE_ABSENT:
             OnMouseAbsent();
             break;
-        case WM_FIRST_SHOW:
-            FirstShowInit();
-            break;
         case WM_PROFILE_WATCH:
             if (profiles_ != nullptr) {
                 profiles_->ApplyWatcherDecision({static_cast<int>(wParam), lParam != 0});

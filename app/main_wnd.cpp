@@ -232,8 +232,6 @@ void CMainWnd::InitWindow() {
         DebugTrace("tray icon: cannot load tray.svg");
     }
     MarkUnbuiltControls();
-    // A window created hidden is never shown, so it would never see "windowinit".
-    ui::PostMessage(GetHWND(), WM_FIRST_SHOW);
 }
 
 void CMainWnd::FirstShowInit() {

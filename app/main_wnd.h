@@ -46,9 +46,6 @@ inline constexpr ui::UINT WM_MOUSE_PRESENT = 0xC12;   // wParam: another device 
 inline constexpr ui::UINT WM_PROFILE_WATCH = 0xC13;
 // A detection pass did not find the mouse.
 inline constexpr ui::UINT WM_MOUSE_ABSENT = 0xC14;
-// Posted by window initialisation: first-show initialisation runs even for a window that
-// starts hidden in the tray and is never shown.
-inline constexpr ui::UINT WM_FIRST_SHOW = 0xC15;
 
 // wParam of the wake-up message when the detection thread first finds the mouse (a second
 // start sends 0).
